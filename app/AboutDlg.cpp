@@ -1,0 +1,17 @@
+#include "app/AboutDlg.h"
+
+#include <string>
+
+#include "app/Strings.h"
+#include "config/ConfigurationManager.h"
+#include "resources/resource.h"
+
+CAboutDlg::CAboutDlg() : Dialog(IDD_ABOUTBOX) {}
+
+BOOL CAboutDlg::OnInitDialog() {
+    std::wstring version = AnsiToWide(ConfigurationManager::GetInstance()->setupVersion);
+    wchar_t text[128] = {};
+    swprintf(text, _countof(text), L"Trelvo, Version %ls", version.c_str());
+    SetDlgItemTextW(GetHwnd(), IDC_ABOUT_VERSION, text);
+    return TRUE;
+}

@@ -1,0 +1,11 @@
+// The small about box reached from the wizard's system menu.
+#pragma once
+#include "app/Dialog.h"
+
+class CAboutDlg : public Dialog {
+public:
+    CAboutDlg();
+
+protected:
+    BOOL OnInitDialog() override;
+};

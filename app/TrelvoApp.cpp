@@ -1,0 +1,35 @@
+#include "app/TrelvoApp.h"
+
+#include <commctrl.h>
+#include <gdiplus.h>
+
+#include "app/TrelvoDlg.h"
+#include "config/ConfigurationManager.h"
+
+CTrelvoApp::CTrelvoApp() = default;
+
+CTrelvoApp::~CTrelvoApp() {
+    if (gdiplusStarted_)
+        Gdiplus::GdiplusShutdown(gdiplusToken_);
+}
+
+bool CTrelvoApp::InitInstance() {
+    INITCOMMONCONTROLSEX controls{};
+    controls.dwSize = sizeof controls;  // 8
+    controls.dwICC = ICC_WIN95_CLASSES;  // 0xFF
+    InitCommonControlsEx(&controls);
+
+    richEdit_.reset(LoadLibraryW(L"RICHED32.DLL"));
+    if (!richEdit_)
+        return false;
+
+    Gdiplus::GdiplusStartupInput input;  // version 1, no debug callback, background thread and codecs on
+    gdiplusStarted_ = Gdiplus::GdiplusStartup(&gdiplusToken_, &input, nullptr) == Gdiplus::Ok;
+
+    {
+        CTrelvoDlg dialog;
+        dialog.SetBackgroundColor(ConfigurationManager::GetInstance()->backgroundColor, true);
+        dialog.DoModal(nullptr);
+    }
+    return false;
+}

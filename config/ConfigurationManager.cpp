@@ -1,0 +1,193 @@
+#include "config/ConfigurationManager.h"
+
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <ctime>
+#include <map>
+
+#include "app/Handle.h"
+#include "app/Strings.h"
+#include "config/BuildConfig.h"
+#include "config/FolderPlaceholders.h"
+
+namespace {
+
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+constexpr COLORREF kAccent = RGB(127, 188, 66);
+
+std::wstring KnownFolder(REFKNOWNFOLDERID id) {
+    PWSTR path = nullptr;
+    std::wstring result;
+    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &path)))
+        result = path;
+    CoTaskMemFree(path);  // also owed when the call fails
+    return result;
+}
+
+}  // namespace
+
+WizardType WizardTypeFromName(const std::wstring& name) {
+    static const std::map<std::wstring, WizardType> table = {{L"DLM", WizardType::DLM}, {L"ISV", WizardType::ISV}};
+    auto it = table.find(name);
+    return it == table.end() ? WizardType::Unknown : it->second;
+}
+
+std::shared_ptr<ConfigurationManager> ConfigurationManager::GetInstance() {
+    static std::once_flag once;
+    static std::shared_ptr<ConfigurationManager> instance;
+    std::call_once(once, [] { instance = std::make_shared<ConfigurationManager>(build::kWizardName); });
+    return instance;
+}
+
+ConfigurationManager::ConfigurationManager(const std::wstring& wizardName) {
+    wizardType = WizardTypeFromName(wizardName);
+    if (wizardType == WizardType::Unknown)
+        MessageBoxW(nullptr, L"Unknown wizard type", nullptr, MB_OK);
+
+    showLicensePage = true;
+    classicPages = false;
+    failureEventCode = true;
+    setupVersion = GetSetupVersion();
+
+    const std::wstring backend = build::kBackendOrigin;
+    configUrl = backend + L"/o";
+    eventUrl = backend + L"/qdd";
+    imageBaseUrl = backend + L"/f/";
+    brandName = L"Quorvane";
+    productId = L"Fennix_Web";
+    installerId = L"Fennix_Web_CPP";
+    backgroundColor = kWhite;
+    accentColor = kAccent;
+    sdkLicenseUrl.clear();
+
+    if (wizardType == WizardType::DLM)
+        InitializeDlm();
+    else if (wizardType == WizardType::ISV)
+        InitializeIsv();
+}
+
+void ConfigurationManager::InitializeIsv() {
+    const std::wstring website = build::kWebsiteOrigin;
+    productTitle = L"Fennix Web";
+    productUrl = std::wstring(build::kDownloadOrigin) + L"/endpoint/fxweb/os/riserollout/track/beta";
+    privacyUrl = website + L"/legal/privacy-policy/";
+    termsUrl = website + L"/legal/terms-of-use/";
+    productInstallArgs = L"/S";
+    productLaunchPath = L"{commonappdata}\\Fennix Web\\fxweb.exe";
+    productLaunchArgs = L"/RUNONSTARTUP";
+
+    std::wstring folder = CreatePrivateTempFolder();
+    if (PathIsDirectoryW(folder.c_str())) {
+        downloadFolder = folder;
+        tempFolder = folder;
+    }
+}
+
+void ConfigurationManager::InitializeDlm() {
+    downloadFolder = KnownFolder(FOLDERID_Downloads);
+    if (downloadFolder.empty()) {
+        wchar_t path[MAX_PATH] = {};
+        if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, path))) {
+            downloadFolder = path;
+        } else if (GetTempPathW(MAX_PATH, path) != 0) {
+            downloadFolder = path;
+        } else {
+            downloadFolder = L"C:\\";
+        }
+    }
+
+    std::wstring folder = CreatePrivateTempFolder();
+    if (PathIsDirectoryW(folder.c_str()))
+        tempFolder = folder;
+}
+
+std::string ConfigurationManager::GetSessionId() {
+    std::lock_guard<std::mutex> lock(idsMutex_);
+    if (sessionId.empty()) {
+        __time64_t now = _time64(nullptr);
+        struct tm local {};
+        if (_localtime64_s(&local, &now) == 0) {
+            char text[32] = {};
+            if (strftime(text, sizeof text, "%Y%m%d%H%M%S", &local) != 0)
+                sessionId = text;
+        }
+    }
+    return sessionId;
+}
+
+std::string ConfigurationManager::GetMachineId() {
+    std::lock_guard<std::mutex> lock(idsMutex_);
+    if (machineId.empty())
+        machineId = ReadMachineGuid();
+    return machineId;
+}
+
+PlaceholderTable ConfigurationManager::GetFolderPlaceholders() {
+    std::lock_guard<std::mutex> lock(placeholdersMutex_);
+    if (!placeholdersReady) {
+        FillFolderPlaceholders(folderPlaceholders, folderPlaceholders64);
+        placeholdersReady = true;
+    }
+    return folderPlaceholders;
+}
+
+std::string ReadMachineGuid() {
+    UniqueRegKey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Cryptography", 0, KEY_READ | KEY_WOW64_64KEY,
+                      key.put()) != ERROR_SUCCESS)
+        return {};
+    char buffer[255] = {};
+    DWORD size = sizeof buffer;
+    if (RegQueryValueExA(key.get(), "MachineGuid", nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size) !=
+        ERROR_SUCCESS)
+        return {};
+    buffer[sizeof buffer - 1] = '\0';  // a value that fills the buffer has no terminator of its own
+    return buffer;
+}
+
+std::string GetSetupVersion() {
+    HMODULE module = GetModuleHandleW(nullptr);
+    HRSRC info = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(16) /* RT_VERSION */);
+    if (!info)
+        return {};
+    DWORD size = SizeofResource(module, info);
+    HGLOBAL loaded = LoadResource(module, info);
+    const void* data = loaded ? LockResource(loaded) : nullptr;
+    if (!data || size == 0)
+        return {};
+
+    // VerQueryValueW may write into the block, so it gets a copy rather than the mapped resource.
+    UniqueLocal copy(LocalAlloc(LMEM_FIXED, size));
+    if (!copy)
+        return {};
+    memcpy(copy.get(), data, size);
+
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT fixedSize = 0;
+    if (!VerQueryValueW(copy.get(), L"\\", reinterpret_cast<void**>(&fixed), &fixedSize) || !fixed ||
+        fixedSize < sizeof(VS_FIXEDFILEINFO))
+        return {};
+    return std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." + std::to_string(LOWORD(fixed->dwFileVersionMS)) +
+           "." + std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." + std::to_string(LOWORD(fixed->dwFileVersionLS));
+}
+
+std::wstring CreatePrivateTempFolder() {
+    wchar_t path[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, path);
+    GetTempFileNameW(path, L"ISV", 0, path);
+    DeleteFileW(path);
+    CreateDirectoryW(path, nullptr);
+    return path;
+}
+
+std::string GetCurrentTimeMillis() {
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER ticks{};
+    ticks.LowPart = now.dwLowDateTime;
+    ticks.HighPart = now.dwHighDateTime;
+    constexpr long long kEpochTicks = 116444736000000000LL;  // 1601-01-01 to 1970-01-01 in 100 ns units
+    long long millis = (static_cast<long long>(ticks.QuadPart) - kEpochTicks) / 10000;
+    return std::to_string(millis);
+}

@@ -1,0 +1,103 @@
+// The process-wide setup configuration: build constants, endpoints, run identifiers and the user's choices.
+#pragma once
+#include <windows.h>
+#include <array>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "config/PlaceholderTable.h"
+
+class Package;
+namespace Gdiplus {
+class Image;
+}
+
+enum class WizardType : int { Unknown = 0, DLM = 1, ISV = 2 };
+
+// Maps a wizard name ("DLM", "ISV") to its type; Unknown for any other name.
+WizardType WizardTypeFromName(const std::wstring& name);
+
+class ConfigurationManager {
+public:
+    static std::shared_ptr<ConfigurationManager> GetInstance();
+
+    // GetInstance builds the one instance from the build's wizard name; tests build others directly.
+    explicit ConfigurationManager(const std::wstring& wizardName);
+    ConfigurationManager(const ConfigurationManager&) = delete;
+    ConfigurationManager& operator=(const ConfigurationManager&) = delete;
+
+    std::string GetSessionId();
+    std::string GetMachineId();
+    PlaceholderTable GetFolderPlaceholders();
+    void SetDownloadedFilePath(const std::wstring& path) { downloadedFilePath = path; }
+
+    WizardType wizardType = WizardType::Unknown;
+    bool showLicensePage = false;
+    bool classicPages = false;
+    bool failureEventCode = false;
+    std::wstring productTitle;
+    std::wstring productUrl;
+    std::wstring productLogoUrl;
+    std::wstring privacyUrl;
+    std::wstring termsUrl;
+    std::wstring sdkLicenseUrl;
+    std::wstring downloadFolder;
+    std::wstring productFileName;
+    std::wstring tempFolder;
+    std::wstring productInstallArgs;
+    std::array<bool, 3> options{};
+    std::array<bool, 5> configurations{};
+    std::wstring productLaunchPath;
+    std::wstring productLaunchArgs;
+    std::wstring productId;
+    std::wstring downloadedFilePath;
+    std::string setupVersion;
+    std::wstring configUrl;
+    std::wstring eventUrl;
+    std::wstring brandName;
+    std::wstring installerId;
+    std::wstring channel;
+    std::wstring flow;
+    COLORREF backgroundColor = 0;
+    COLORREF accentColor = 0;
+    int maxOffers = 0;
+    int extraOfferSlots = 0;
+    int offerCount = 0;
+    std::wstring imageBaseUrl;
+    std::wstring languageName;
+    std::wstring localeName;
+    std::string countryCode;
+    std::string publisherId;
+    std::string ispbValue;
+    std::vector<std::shared_ptr<Package>> acceptedPackages;
+    std::vector<std::shared_ptr<Package>> shownPackages;
+    std::shared_ptr<Package> productPackage;
+    std::shared_ptr<Gdiplus::Image> productLogo;
+    std::string sessionId;
+    std::string machineId;
+    PlaceholderTable folderPlaceholders;
+    PlaceholderTable folderPlaceholders64;
+    bool placeholdersReady = false;
+    bool cancelRequested = false;
+    bool offerDeclined = false;
+
+private:
+    void InitializeIsv();
+    void InitializeDlm();
+
+    // The ids and placeholders are first made on the loading worker while the window thread may ask too.
+    std::mutex idsMutex_;
+    std::mutex placeholdersMutex_;
+};
+
+// Four dot-separated numbers from the fixed file information of the program's own version resource;
+// empty when there is none.
+std::string GetSetupVersion();
+// A new, empty, uniquely named folder ("ISV….tmp") in the user's temporary folder; callers check it exists.
+std::wstring CreatePrivateTempFolder();
+// Milliseconds since 1970-01-01 00:00 UTC, in decimal.
+std::string GetCurrentTimeMillis();
+// The machine GUID from the 64-bit registry view, "" when it cannot be read.
+std::string ReadMachineGuid();

@@ -1,0 +1,58 @@
+#include "config/FolderPlaceholders.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include "config/ConfigurationManager.h"
+
+namespace {
+
+std::wstring KnownFolderOrEmpty(REFKNOWNFOLDERID id) {
+    PWSTR path = nullptr;
+    std::wstring result;
+    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &path)))
+        result = path;
+    CoTaskMemFree(path);
+    return result;
+}
+
+bool RunningUnderWow64() {
+    BOOL wow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
+}  // namespace
+
+void FillFolderPlaceholders(PlaceholderTable& table, PlaceholderTable& table64) {
+    const bool wow64 = RunningUnderWow64();
+    table.Insert(L"commonpf", wow64 ? L"{commonpf64}" : L"{commonpf32}");
+    table.Insert(L"localappdata", KnownFolderOrEmpty(FOLDERID_LocalAppData));
+    table.Insert(L"commonappdata", KnownFolderOrEmpty(FOLDERID_RoamingAppData));
+    table.Insert(L"programdata", KnownFolderOrEmpty(FOLDERID_ProgramData));
+    table.Insert(L"commonpf32", KnownFolderOrEmpty(FOLDERID_ProgramFilesX86));
+    if (wow64) {
+        wchar_t value[MAX_PATH] = {};
+        DWORD length = GetEnvironmentVariableW(L"ProgramW6432", value, MAX_PATH);
+        if (length >= 1 && length < MAX_PATH) {
+            table.Insert(L"commonpf64", value);
+            table64.Insert(L"commonpf64", value);
+        }
+    }
+}
+
+std::wstring ExpandFolderPlaceholders(const std::wstring& text, const PlaceholderTable& table) {
+    std::wstring result = text;
+    for (const auto& [name, value] : table) {
+        const std::wstring token = L"{" + name + L"}";
+        size_t pos = result.find(token);
+        while (pos != std::wstring::npos) {
+            result.replace(pos, token.size(), value);
+            pos = result.find(token, pos + value.size());
+        }
+    }
+    return result;
+}
+
+std::wstring ExpandFolderPlaceholders(const std::wstring& text) {
+    return ExpandFolderPlaceholders(text, ConfigurationManager::GetInstance()->GetFolderPlaceholders());
+}
