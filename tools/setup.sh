@@ -76,4 +76,6 @@ make_prefix() {
 }
 make_prefix "$CACHE/wine64" win64
 make_prefix "$CACHE/wine32" win32
+# The local test backend's throwaway CA, trusted system-wide (Wine uses the system store).
+FENNIX_CACHE=$CACHE bash "$(dirname "$0")/backend/make-ca.sh"
 echo "setup: ready ($CACHE)"

@@ -1,0 +1,1 @@
+fennix_add_test(config_test SOURCES config/ConfigurationManagerTest.cpp config/FolderPlaceholdersTest.cpp)

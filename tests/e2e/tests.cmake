@@ -1,0 +1,2 @@
+fennix_add_test(startup_e2e_test SOURCES e2e/StartupTest.cpp SERIAL)
+add_dependencies(startup_e2e_test FennixWebSetup FennixWebSetupDlm FennixWebSetupUnknown)

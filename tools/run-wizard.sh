@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Builds the wizard and runs it under Wine against the local demo backend.
+# With a usable $DISPLAY the wizard opens there and this waits until it is closed; otherwise it runs
+# under a private Xvfb display and a screenshot is saved (its path is printed).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${FENNIX_BUILD_DIR:-$root/build}
+cache=${FENNIX_CACHE:-/var/cache/fennix-setup}
+shots=${FENNIX_SCREENSHOTS:-$build/screenshots}
+
+bash "$root/tools/setup.sh"
+FENNIX_BUILD_DIR=$build bash "$root/tools/build.sh" >/dev/null
+cmake --build "$build" --target FennixWebSetup >/dev/null
+
+export WINEPREFIX=$cache/wine64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+pids=()
+cleanup() {
+    local pid
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+}
+trap cleanup EXIT
+
+python3 "$root/tools/backend/server.py" --scenario "$root/tools/backend/demo-scenario.json" \
+    --log "$build/demo-backend.jsonl" >"$build/demo-backend.out" 2>&1 &
+pids+=($!)
+for _ in $(seq 1 50); do grep -q '^ready' "$build/demo-backend.out" 2>/dev/null && break; sleep 0.1; done
+grep -q '^ready' "$build/demo-backend.out" || { cat "$build/demo-backend.out" >&2; echo "the demo backend did not start (is port 443 in use?)" >&2; exit 1; }
+
+exe=$build/FennixWebSetup.exe
+if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+    echo "Running the wizard on $DISPLAY; close it to end."
+    wine "$exe"
+    exit 0
+fi
+
+display=""
+for n in $(seq 120 199); do
+    if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
+done
+Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+pids=($! "${pids[@]}")
+export DISPLAY=":$display"
+for _ in $(seq 1 100); do [ -S "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+
+wine "$exe" >/dev/null 2>&1 &
+pids=($! "${pids[@]}")
+# The wizard window's X title is the product title.
+for _ in $(seq 1 300); do
+    xwininfo -root -children 2>/dev/null | grep -q '"Fennix Web' && break
+    sleep 0.1
+done
+sleep 1  # let the first page paint
+mkdir -p "$shots"
+shot=$shots/wizard.png
+import -window root "$shot"
+echo "Screenshot: $shot"
