@@ -1,5 +1,7 @@
 #include "app/Dialog.h"
 
+#include <exception>
+
 Dialog::~Dialog() {
     // A child page still on screen must not call back into a destroyed object.
     if (hwnd_ && !modal_ && IsWindow(hwnd_)) {
@@ -93,7 +95,16 @@ INT_PTR CALLBACK Dialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
     }
     if (!self)
         return FALSE;  // messages before WM_INITDIALOG (WM_SETFONT) and after the object is gone
-    INT_PTR result = self->HandleMessage(message, wParam, lParam);
+    INT_PTR result = FALSE;
+    try {
+        result = self->HandleMessage(message, wParam, lParam);
+    } catch (const std::exception& error) {
+        // Engines catch their own errors; one that still gets here must not unwind through user32.
+        OutputDebugStringA(error.what());
+        OutputDebugStringA("\n");
+    } catch (...) {
+        OutputDebugStringA("unexpected exception in a window handler\n");
+    }
     if (message == WM_NCDESTROY) {
         SetWindowLongPtrW(hwnd, DWLP_USER, 0);
         self->hwnd_ = nullptr;

@@ -3,19 +3,63 @@
 #include <string>
 
 #include "app/AboutDlg.h"
+#include "app/OfferNavigation.h"
+#include "app/WizardMessages.h"
 #include "config/BuildConfig.h"
+#include "backend/LoadingPage.h"
+#include "backend/Package.h"
 #include "config/ConfigurationManager.h"
+#include "events/EventContext.h"
+#include "install/DownloadManager.h"
+#include "install/DownloadPageIsv.h"
+#include "install/DownloadPageDlm.h"
+#include "install/FinishPageIsv.h"
+#include "install/FinishPageDlm.h"
+#include "install/ErrorPage.h"
+#include "install/InstallerRunner.h"
+#include "locale/LanguageManager.h"
+#include "pages/LanguagePage.h"
+#include "pages/LanguagePageQV.h"
+#include "pages/LicensePageIsv.h"
+#include "pages/ConfigurationsPageQVClassic.h"
+#include "pages/OptionsPageQVClassic.h"
+#include "pages/ProductPage.h"
+#include "pages/WarningPageQVClassic.h"
+#include "pages/WelcomePageIsv.h"
 #include "resources/resource.h"
 
 namespace {
+
 constexpr UINT kAboutCommand = IDM_ABOUTBOX;  // 16; the system menu reserves the low four bits
+
+bool IsDownloadPage(const std::wstring& name) { return name == L"DownloadPageDLM" || name == L"DownloadPageISV"; }
+bool IsFinishPage(const std::wstring& name) { return name == L"FinishPageDLM" || name == L"FinishPageISV"; }
+
+}  // namespace
+
+bool ClosingNeedsConfirmation(bool errorShown, std::size_t currentIndex, std::size_t pageCount,
+                              std::size_t initialPageCount) {
+    return !errorShown && (currentIndex + 1 < pageCount || pageCount <= initialPageCount);
 }
 
-CTrelvoDlg::CTrelvoDlg() : Dialog(IDD_TRELVO_DIALOG) {
+CTrelvoDlg::CTrelvoDlg()
+    : Dialog(IDD_TRELVO_DIALOG), languageManager_(std::make_shared<LanguageManager>(this)) {
     icon_ = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
 }
 
-CTrelvoDlg::~CTrelvoDlg() = default;
+CTrelvoDlg::~CTrelvoDlg() {
+    // No GDI+ image may outlive GDI+, which ends right after this window.
+    auto config = ConfigurationManager::GetInstance();
+    config->productLogo.reset();
+    for (const auto* list : {&config->acceptedPackages, &config->shownPackages, &offers_})
+        for (const auto& offer : *list) {
+            std::lock_guard<std::mutex> lock(offer->packageMutex);
+            offer->image.reset();
+        }
+    headerImage_.SetImage(nullptr);
+    pages_.clear();
+    errorPage_.reset();
+}
 
 BOOL CTrelvoDlg::OnInitDialog() {
     HWND hwnd = GetHwnd();
@@ -34,6 +78,9 @@ BOOL CTrelvoDlg::OnInitDialog() {
     auto config = ConfigurationManager::GetInstance();
     accentBrush_.reset(CreateSolidBrush(config->accentColor));
     SetDlgItemTextW(hwnd, IDC_HEADER_TITLE, config->productTitle.c_str());
+    headerImage_.Attach(GetItem(IDC_HEADER_IMAGE));
+
+    CreateInitialPages();
 
     if (config->wizardType == WizardType::ISV) {
         ShowWindow(GetItem(IDC_HEADER_IMAGE), SW_HIDE);
@@ -72,6 +119,195 @@ bool CTrelvoDlg::CheckWizardType() {
     }
 }
 
+bool CTrelvoDlg::CreateInitialPages() {
+    GetWindowRect(GetItem(IDC_PAGE_FRAME), &pageRect_);
+    MapWindowPoints(nullptr, GetHwnd(), reinterpret_cast<POINT*>(&pageRect_), 2);
+
+    errorPage_ = std::make_unique<ErrorPage>(languageManager_);
+    CreatePage(*errorPage_);
+
+    if (ConfigurationManager::GetInstance()->showLicensePage)
+        CreateAndAddPage(std::make_unique<LanguagePageQV>(languageManager_));
+    else
+        CreateAndAddPage(std::make_unique<LanguagePage>(languageManager_));
+    auto loading = std::make_unique<LoadingPage>(languageManager_);
+    LoadingPage& loadingPage = *loading;
+    CreateAndAddPage(std::move(loading));
+    loadingPage.SetLoadCompleteCallback([this](PackageList offers) { OnOffersLoaded(std::move(offers)); });
+
+    initialPageCount_ = pages_.size();
+    currentIndex_ = 0;
+    if (pages_.empty())
+        return false;
+    ShowWindow(pages_[0]->GetHwnd(), SW_SHOW);
+    SetFocus(pages_[0]->GetHwnd());
+    return true;
+}
+
+void CTrelvoDlg::CreatePage(IPage& page) {
+    page.Create(GetHwnd());
+    page.SetBackgroundColor(ConfigurationManager::GetInstance()->backgroundColor, true);
+    page.SetButtonCallback([this](ButtonType type) { OnButton(type); });
+    ShowWindow(page.GetHwnd(), SW_HIDE);
+    SetWindowPos(page.GetHwnd(), nullptr, pageRect_.left, pageRect_.top, pageRect_.right - pageRect_.left,
+                 pageRect_.bottom - pageRect_.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void CTrelvoDlg::CreateAndAddPage(std::unique_ptr<IPage> page) {
+    CreatePage(*page);
+    page->SetErrorCallback(
+        [this](const std::wstring& title, const std::wstring& text) { ShowError(title, text); });
+    pages_.push_back(std::move(page));
+}
+
+void CTrelvoDlg::ShowPage(std::size_t index) {
+    if (index >= pages_.size())
+        return;
+    IPage& page = *pages_[index];
+    ShowWindow(page.GetHwnd(), SW_SHOW);
+    SetFocus(page.GetHwnd());
+    if (currentIndex_ < pages_.size() && currentIndex_ != index)
+        ShowWindow(pages_[currentIndex_]->GetHwnd(), SW_HIDE);
+    currentIndex_ = index;
+
+    page.OnNavigateToPage();
+
+    const std::wstring name = page.GetPageName();
+    if (IsDownloadPage(name))
+        SetCloseEntry(false);  // also greys out the caption's close button
+    else if (IsFinishPage(name))
+        SetCloseEntry(true);
+    OutputDebugStringW((name + L"\n").c_str());
+}
+
+void CTrelvoDlg::SetCloseEntry(bool present) {
+    HMENU menu = GetSystemMenu(GetHwnd(), FALSE);
+    if (!menu)
+        return;
+    const bool exists = GetMenuState(menu, SC_CLOSE, MF_BYCOMMAND) != static_cast<UINT>(-1);
+    if (present && !exists)
+        AppendMenuW(menu, MF_STRING, SC_CLOSE, L"Close");
+    else if (!present && exists)
+        DeleteMenu(menu, SC_CLOSE, MF_BYCOMMAND);
+}
+
+void CTrelvoDlg::OnButton(ButtonType type) {
+    switch (type) {
+    case ButtonType::Next:
+        if (currentIndex_ == 0) {
+            if (returnedToFirstPage_) {
+                ShowPage(2);  // the offers are not fetched again, event 1 is not sent again
+                return;
+            }
+            auto config = ConfigurationManager::GetInstance();
+            config->productPackage = std::make_shared<Package>(MakeEventContext(), true, 0, config->productId,
+                                                               config->flow, config->productTitle, config->channel);
+            config->productPackage->ReportEvent(1);
+        }
+        ShowPage(currentIndex_ + 1);
+        return;
+    case ButtonType::SkipAll:
+        offerNavigation_.skipAll = true;
+        [[fallthrough]];
+    case ButtonType::Decline: {
+        const auto at = static_cast<std::size_t>(offerNavigation_.offerIndex);
+        if (at < offers_.size() && offers_[at]->rules.partner.frequencyRules.saadFlag)
+            offerNavigation_.stopAfterDecline = true;
+        [[fallthrough]];
+    }
+    case ButtonType::Accept:
+        ShowPage(currentIndex_ + 1 + CountSkippedProductPages());
+        return;
+    case ButtonType::Close:
+        EndDialog(IDOK);
+        return;
+    case ButtonType::Finish:
+        RemoveTemporaryFolder();
+        EndDialog(IDOK);
+        return;
+    case ButtonType::Back:
+        returnedToFirstPage_ = true;
+        ShowPage(currentIndex_ == 2 ? 0 : currentIndex_ - 1);
+        return;
+    }
+}
+
+void CTrelvoDlg::ShowError(const std::wstring& title, const std::wstring& text) {
+    if (currentIndex_ < pages_.size())
+        ShowWindow(pages_[currentIndex_]->GetHwnd(), SW_HIDE);
+    errorPage_->SetTitleAndText(title, text);
+    ShowWindow(errorPage_->GetHwnd(), SW_SHOW);
+    SetFocus(errorPage_->GetHwnd());
+    errorShown_ = true;
+    SetCloseEntry(true);
+}
+
+void CTrelvoDlg::OnOffersLoaded(std::vector<std::shared_ptr<Package>> offers) {
+    offers_ = std::move(offers);
+    PostMessageW(GetHwnd(), WM_LOAD_COMPLETE, 0, 0);
+}
+
+LRESULT CTrelvoDlg::OnLoadCompleteMessage() {
+    auto config = ConfigurationManager::GetInstance();
+    // A product title from the backend reaches every page created so far.
+    languageManager_->SetLanguage(config->languageName);
+
+    if (config->wizardType == WizardType::DLM) {
+        headerImage_.SetImage(config->productLogo);
+        ShowWindow(headerImage_.GetHwnd(), SW_SHOW);
+        SetDlgItemTextW(GetHwnd(), IDC_HEADER_TITLE, config->productTitle.c_str());
+        SetWindowTextW(GetHwnd(), (config->productTitle + L" Setup").c_str());
+        ShowWindow(GetItem(IDC_HEADER_TITLE), SW_SHOW);
+    }
+    std::wstring productSlot;
+    if (config->wizardType == WizardType::DLM)
+        productSlot = config->productTitle;
+    else if (config->wizardType == WizardType::ISV)
+        productSlot = config->productId;
+    if (config->productPackage)
+        config->productPackage->ResetAsProduct(MakeEventContext(), config->productTitle, config->flow, config->channel,
+                                               productSlot);
+
+    if (config->showLicensePage) {
+        if (config->classicPages)
+            CreateAndAddPage(std::make_unique<WarningPageQVClassic>(languageManager_));
+        CreateAndAddPage(std::make_unique<LicensePageIsv>(languageManager_));
+    } else {
+        CreateAndAddPage(std::make_unique<WelcomePageIsv>(languageManager_));
+    }
+    for (const auto& offer : offers_)
+        CreateAndAddPage(std::make_unique<ProductPage>(languageManager_, offer));
+    if (config->classicPages) {
+        CreateAndAddPage(std::make_unique<OptionsPageQVClassic>(languageManager_));
+        CreateAndAddPage(std::make_unique<ConfigurationsPageQVClassic>(languageManager_));
+    }
+    if (config->wizardType == WizardType::DLM) {
+        CreateAndAddPage(std::make_unique<DownloadPageDlm>(languageManager_));
+        CreateAndAddPage(std::make_unique<FinishPageDlm>(languageManager_));
+    } else if (config->wizardType == WizardType::ISV) {
+        auto download = std::make_unique<DownloadPageIsv>(languageManager_);
+        download->SetInstallationStartedCallback([this] { installationRunning_ = true; });
+        download->SetInstallationEndedCallback([this] { installationRunning_ = false; });
+        CreateAndAddPage(std::move(download));
+        CreateAndAddPage(std::make_unique<FinishPageIsv>(languageManager_));
+    }
+    OnButton(ButtonType::Next);
+    return 0;
+}
+
+std::size_t CTrelvoDlg::CountSkippedProductPages() {
+    auto config = ConfigurationManager::GetInstance();
+    std::vector<SkippedOffer> skipped;
+    const std::size_t count = ::CountSkippedProductPages(
+        [this](std::size_t index) { return index < pages_.size() && pages_[index]->GetPageName() == L"ProductPage"; },
+        currentIndex_, offers_, offerNavigation_, config->offerDeclined, config->maxOffers, config->extraOfferSlots,
+        skipped);
+    for (const auto& skip : skipped)
+        if (skip.reported)
+            skip.offer->ReportEvent(2, {{"13", skip.reason}});
+    return count;
+}
+
 HBRUSH CTrelvoDlg::OnCtlColor(HDC dc, HWND control, UINT kind) {
     if (GetDlgCtrlID(control) == IDC_BOTTOM_BAND && accentBrush_) {
         SetBkMode(dc, TRANSPARENT);
@@ -81,8 +317,28 @@ HBRUSH CTrelvoDlg::OnCtlColor(HDC dc, HWND control, UINT kind) {
 }
 
 void CTrelvoDlg::OnClose() {
+    if (ClosingNeedsConfirmation(errorShown_, currentIndex_, pages_.size(), initialPageCount_)) {
+        const std::wstring question = languageManager_->GetString(installationRunning_ ? "PROGRESS_QUIT" : "MSG_EXIT");
+        if (MessageBoxW(GetHwnd(), question.c_str(), L"", MB_OKCANCEL | MB_ICONQUESTION) != IDOK)
+            return;
+    }
     instanceMutex_.reset();
     ShowWindow(GetHwnd(), SW_HIDE);
+
+    auto config = ConfigurationManager::GetInstance();
+    config->cancelRequested = true;
+    DownloadManager::GetInstance()->cancelled = true;
+    // The process ends with this dialog: every report must have gone out before.
+    const auto shown = config->shownPackages;
+    for (const auto& offer : shown) {
+        offer->ReportEvent(5);
+        offer->WaitForReports();
+    }
+    if (config->productPackage) {
+        config->productPackage->ReportEvent(5);
+        config->productPackage->WaitForReports();
+    }
+    RemoveTemporaryFolder();
     EndDialog(IDCANCEL);
 }
 
@@ -121,6 +377,9 @@ INT_PTR CTrelvoDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return FALSE;
     case WM_QUERYDRAGICON:
         return reinterpret_cast<INT_PTR>(icon_);
+    case WM_LOAD_COMPLETE:
+        SetMessageResult(OnLoadCompleteMessage());
+        return TRUE;
     default:
         return Dialog::HandleMessage(message, wParam, lParam);
     }

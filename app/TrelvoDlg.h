@@ -1,28 +1,83 @@
 // The wizard's only top-level window: the frame around the pages, navigation and closing.
 #pragma once
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
 #include "app/Dialog.h"
 #include "app/Handle.h"
+#include "app/IPage.h"
+#include "app/OfferNavigation.h"
+#include "app/StaticFromImage.h"
+
+class ErrorPage;
+class LanguageManager;
+class Package;
+
+// Whether closing must ask first: not after an error, and not on the last page once the list has
+// grown beyond the pages made at start.
+bool ClosingNeedsConfirmation(bool errorShown, std::size_t currentIndex, std::size_t pageCount,
+                              std::size_t initialPageCount);
 
 class CTrelvoDlg : public Dialog {
 public:
     CTrelvoDlg();
     ~CTrelvoDlg() override;
 
+    // Adds a page to the end of the list, with its window created on the page frame.
+    void CreateAndAddPage(std::unique_ptr<IPage> page);
+    // Makes page `index` the one shown; an index beyond the list is ignored.
+    void ShowPage(std::size_t index);
+    // Shows the error page with this title and text in place of the current page.
+    void ShowError(const std::wstring& title, const std::wstring& text);
+    // Moves through the page list as a page's button asks.
+    void OnButton(ButtonType type);
+
+    std::size_t GetCurrentIndex() const { return currentIndex_; }
+    std::size_t GetPageCount() const { return pages_.size(); }
+    IPage* GetPage(std::size_t index) const { return index < pages_.size() ? pages_[index].get() : nullptr; }
+    ErrorPage* GetErrorPage() const { return errorPage_.get(); }
+    const std::shared_ptr<LanguageManager>& GetLanguageManager() const { return languageManager_; }
+
 protected:
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     BOOL OnInitDialog() override;
     HBRUSH OnCtlColor(HDC dc, HWND control, UINT kind) override;
     void OnClose() override;
+    // Enter never ends the wizard; Escape asks like the close button.
+    void OnOK() override {}
+    void OnCancel() override { OnClose(); }
 
 private:
     // False when another wizard runs on this machine; the dialog is then ended.
     bool AcquireSingleInstance();
     // False for a wizard type this program cannot run; the dialog is then ended.
     bool CheckWizardType();
+    bool CreateInitialPages();
+    void CreatePage(IPage& page);
+    // Runs on whichever thread delivers the offers, so it only stores them and posts.
+    void OnOffersLoaded(std::vector<std::shared_ptr<Package>> offers);
+    LRESULT OnLoadCompleteMessage();
+    // Product pages after the current page that are skipped; each skip within the offer limit is reported.
+    std::size_t CountSkippedProductPages();
+    void SetCloseEntry(bool present);
     void OnSysCommand(WPARAM command, LPARAM lParam);
     void OnPaint();
 
     HICON icon_ = nullptr;  // shared resource icon: not destroyed
+    std::vector<std::unique_ptr<IPage>> pages_;
+    std::size_t currentIndex_ = 0;
+    std::unique_ptr<ErrorPage> errorPage_;
+    std::shared_ptr<LanguageManager> languageManager_;
+    bool errorShown_ = false;
+    bool installationRunning_ = false;
+    bool returnedToFirstPage_ = false;
+    std::size_t initialPageCount_ = 0;
+    CStaticFromImage headerImage_;
+    RECT pageRect_{};
     UniqueBrush accentBrush_;
+    std::vector<std::shared_ptr<Package>> offers_;
+    OfferNavigation offerNavigation_;  // offerIndex, skipAll, stopAfterDecline, offerLimitReached
     UniqueKernelHandle instanceMutex_;
 };

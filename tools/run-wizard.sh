@@ -10,7 +10,12 @@ shots=${FENNIX_SCREENSHOTS:-$build/screenshots}
 
 bash "$root/tools/setup.sh"
 FENNIX_BUILD_DIR=$build bash "$root/tools/build.sh" >/dev/null
-cmake --build "$build" --target FennixWebSetup >/dev/null
+cmake --build "$build" --target FennixWebSetup sample_product_setup sample_offer1_setup sample_offer2_setup \
+    sample_offer3_setup sample_offer_zip >/dev/null
+
+# The demo scenario serves the installers from tools/backend/demo/installers/: the ones just built.
+mkdir -p "$root/tools/backend/demo/installers"
+cp -f "$build"/installers/*-setup.exe "$build"/installers/*-setup.zip "$root/tools/backend/demo/installers/"
 
 export WINEPREFIX=$cache/wine64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 pids=()

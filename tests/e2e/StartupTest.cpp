@@ -1,7 +1,7 @@
 // Starts the real wizard and drives it from outside, as a user would.
 #include <gtest/gtest.h>
 
-#include "tests/support/WindowDriver.h"
+#include "tests/e2e/WizardDriver.h"
 
 using namespace testing_support;
 
@@ -12,8 +12,13 @@ constexpr wchar_t kAlreadyRunning[] = L"Another setup is already running, please
 // The ISV wizard window's title is the product title followed by one space.
 HWND WaitForWizard(const WizardProcess& wizard) { return WaitForWindowTitled(wizard.Id(), L"Fennix Web "); }
 
+// Closing on the first page asks first; the answer is OK.
 void CloseWizard(WizardProcess& wizard, HWND window) {
     PostMessageW(window, WM_CLOSE, 0, 0);
+    HWND question = WaitForMessageBox(wizard.Id());
+    ASSERT_NE(question, nullptr) << "closing did not ask";
+    EXPECT_EQ(MessageBoxText(question), L"Are you sure you want to exit the installer?");
+    ClickButton(question, IDOK);
     DWORD code = 0;
     ASSERT_TRUE(wizard.WaitForExit(15000, &code));
 }

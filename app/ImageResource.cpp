@@ -1,0 +1,50 @@
+#include "app/ImageResource.h"
+
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include <cstring>
+
+#include "app/Handle.h"
+
+namespace {
+
+struct ComRelease {
+    void operator()(IUnknown* object) const noexcept { object->Release(); }
+};
+
+}  // namespace
+
+std::shared_ptr<Gdiplus::Bitmap> LoadImageResource(HMODULE module, int id, const wchar_t* typeName) {
+    HRSRC info = FindResourceW(module, MAKEINTRESOURCEW(id), typeName);
+    if (!info)
+        return {};
+    const DWORD size = SizeofResource(module, info);
+    if (size == 0)
+        return {};
+    HGLOBAL loaded = LoadResource(module, info);  // resource memory: nothing to free
+    const void* bytes = loaded ? LockResource(loaded) : nullptr;
+    if (!bytes)
+        return {};
+
+    UniqueGlobal memory(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size));
+    if (!memory)
+        return {};
+    void* target = GlobalLock(memory.get());
+    if (!target)
+        return {};
+    std::memcpy(target, bytes, size);
+    GlobalUnlock(memory.get());
+
+    IStream* rawStream = nullptr;
+    if (FAILED(CreateStreamOnHGlobal(memory.get(), TRUE, &rawStream)))
+        return {};
+    (void)memory.release();  // the stream frees the memory from here on
+    std::unique_ptr<IStream, ComRelease> stream(rawStream);
+
+    // The bitmap keeps its own reference to the stream for as long as it lives.
+    auto bitmap = std::make_shared<Gdiplus::Bitmap>(stream.get());
+    if (bitmap->GetLastStatus() != Gdiplus::Ok)
+        return {};
+    return bitmap;
+}

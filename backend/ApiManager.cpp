@@ -1,0 +1,114 @@
+#include "backend/ApiManager.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <locale>
+#include <mutex>
+#include <thread>
+
+#include "app/Strings.h"
+#include "config/ConfigurationManager.h"
+#include "events/PostJson.h"
+#include "events/TrelvoException.h"
+
+namespace {
+
+constexpr int kAttempts = 3;
+
+bool ReadWindowsVersion(RTL_OSVERSIONINFOW& info) {
+    using RtlGetVersionFn = LONG(WINAPI*)(RTL_OSVERSIONINFOW*);
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    auto rtlGetVersion =
+        ntdll ? reinterpret_cast<RtlGetVersionFn>(GetProcAddress(ntdll, "RtlGetVersion")) : nullptr;
+    info = {};
+    info.dwOSVersionInfoSize = sizeof info;
+    return rtlGetVersion && rtlGetVersion(&info) == 0;
+}
+
+}  // namespace
+
+std::shared_ptr<ApiManager> ApiManager::GetInstance() {
+    static std::once_flag once;
+    static std::shared_ptr<ApiManager> instance;
+    std::call_once(once, [] { instance = std::make_shared<ApiManager>(); });
+    return instance;
+}
+
+std::string ApiManager::BuildRequestBody() {
+    auto config = ConfigurationManager::GetInstance();
+    nlohmann::json body = {
+        {"u", WideToAnsi(GetDownloadTag())},
+        {"s", WideToAnsi(config->installerId)},
+        {"prv", "0.1"},
+        {"plv", config->setupVersion},
+        {"o", GetOsVersionString()},
+        {"l", WideToAnsi(config->localeName.substr(0, 2))},
+        {"i", WideToAnsi(config->productId)},
+        {"a", WideToAnsi(config->brandName)},
+    };
+    return body.dump();
+}
+
+std::unique_ptr<nlohmann::json> ApiManager::RequestConfiguration() {
+    auto config = ConfigurationManager::GetInstance();
+    if (config->configUrl.empty())
+        throw TrelvoException("No configuration URL");
+
+    std::string body = BuildRequestBody();
+    std::string response;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        response.clear();
+        unsigned long status = 0;
+        if (PostJson(config->configUrl, body, {}, response, status) && status >= 200 && status <= 399)
+            break;
+        std::this_thread::sleep_for(retryPause_);
+    }
+
+    const auto& classic = std::locale::classic();
+    bool blank = std::all_of(response.begin(), response.end(),
+                             [&](char c) { return std::isspace(c, classic); });
+    if (blank)
+        throw TrelvoException("Empty configuration response");
+
+    nlohmann::json parsed = nlohmann::json::parse(response, nullptr, true, false);
+    if (parsed.is_discarded())
+        throw TrelvoException("Configuration response discarded");
+    return std::make_unique<nlohmann::json>(std::move(parsed));
+}
+
+std::string GetOsVersionString() {
+    RTL_OSVERSIONINFOW info;
+    if (!ReadWindowsVersion(info))
+        return {};
+    return std::to_string(info.dwMajorVersion) + "." + std::to_string(info.dwMinorVersion) + "." +
+           std::to_string(info.dwBuildNumber);
+}
+
+std::string GetOsMajorMinorString() {
+    RTL_OSVERSIONINFOW info;
+    if (!ReadWindowsVersion(info))
+        return {};
+    return std::to_string(info.dwMajorVersion) + "." + std::to_string(info.dwMinorVersion);
+}
+
+std::wstring DownloadTagFromPath(const std::wstring& path) {
+    size_t underscore = path.rfind(L'_');
+    if (underscore == std::wstring::npos)
+        return {};
+    std::wstring tag = path.substr(underscore + 1);
+    size_t dot = tag.rfind(L'.');
+    if (dot != std::wstring::npos)
+        tag.resize(dot);
+    if (tag.size() == 7 && tag.find(L'-') != std::wstring::npos)
+        return tag;
+    return {};
+}
+
+std::wstring GetDownloadTag() {
+    wchar_t path[MAX_PATH] = {};
+    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return {};
+    return DownloadTagFromPath(path);
+}

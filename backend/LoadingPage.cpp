@@ -1,0 +1,218 @@
+#include "backend/LoadingPage.h"
+
+#include <windows.h>
+#include <commctrl.h>
+#include <objidl.h>
+#include <shlwapi.h>
+#include <gdiplus.h>
+
+#include "app/Strings.h"
+#include "app/WizardMessages.h"
+#include "backend/ApiManager.h"
+#include "backend/Package.h"
+#include "config/ConfigurationManager.h"
+#include "events/EventContext.h"
+#include "install/DownloadManager.h"
+#include "locale/LanguageManager.h"
+#include "resources/resource.h"
+
+namespace {
+
+constexpr UINT kMarqueeIntervalMs = 30;
+
+std::wstring OptionalText(const nlohmann::json& object, const char* key) {
+    return object.contains(key) ? AnsiToWide(object.at(key).get<std::string>()) : std::wstring();
+}
+
+// The DLM product; false when it has no title or no address.
+bool ReadProduct(const nlohmann::json& i, ConfigurationManager& config) {
+    config.productTitle = AnsiToWide(i.at("ct").get<std::string>());
+    config.productUrl = AnsiToWide(i.at("cu").get<std::string>());
+    if (config.productTitle.empty() || config.productUrl.empty())
+        return false;
+    config.productLogoUrl = OptionalText(i, "cl");
+    config.privacyUrl = OptionalText(i, "cp");
+    config.termsUrl = OptionalText(i, "ctu");
+    config.channel = OptionalText(i, "ch");
+    config.flow = OptionalText(i, "cfl");
+    config.productFileName = i.contains("cf") ? OptionalText(i, "cf") : config.productTitle + L".exe";
+    config.ispbValue = i.contains("cb") ? i.at("cb").get<std::string>() : std::string();
+    return true;
+}
+
+struct StreamRelease {
+    void operator()(IStream* stream) const noexcept { stream->Release(); }
+};
+
+std::shared_ptr<Gdiplus::Image> ImageFromData(const std::vector<unsigned char>& data) {
+    std::unique_ptr<IStream, StreamRelease> stream(SHCreateMemStream(data.data(), static_cast<UINT>(data.size())));
+    if (!stream)
+        return nullptr;
+    std::shared_ptr<Gdiplus::Image> image(new Gdiplus::Image(stream.get()));
+    return image->GetLastStatus() == Gdiplus::Ok ? image : nullptr;
+}
+
+}  // namespace
+
+PackageList ReadConfigurationResponse(const nlohmann::json& response, const std::shared_ptr<ConfigurationManager>& config,
+                                      bool& configError, EligibilityChecker::RejectionReporter reporter) {
+    if (response.is_object() && response.contains("l"))
+        config->countryCode = response.at("l").get<std::string>();
+
+    if (config->wizardType == WizardType::DLM && !ReadProduct(response.at("i"), *config)) {
+        configError = true;
+        return {};
+    }
+
+    if (response.is_object() && response.contains("f") && response.at("f").is_object() &&
+        response.at("f").contains("a"))
+        config->publisherId = response.at("f").at("a").get<std::string>();
+
+    PackageList admitted;
+    // "00xA" marks a channel that never carries offers.
+    if (!response.is_object() || !response.contains("o") || config->channel == L"00xA")
+        return admitted;
+
+    config->maxOffers = response.at("f").at("m").get<int>();
+    config->offerCount = 0;
+    EligibilityChecker checker(config->maxOffers, config, std::move(reporter));
+    for (const auto& offer : response.at("o")) {
+        auto package = std::make_shared<Package>(MakeEventContext(), offer, false, std::string(),
+                                                 static_cast<int>(admitted.size()));
+        bool limitReached = false;
+        if (checker.IsEligible(package, limitReached, admitted)) {
+            admitted.push_back(package);
+            ++config->offerCount;
+            if (package->rules.exclusive)
+                break;
+        } else if (limitReached) {
+            break;
+        }
+    }
+    return admitted;
+}
+
+void LoadingPage::ImageState::Complete() {
+    std::lock_guard<std::mutex> lock(imagesMutex);
+    if (--pendingImages == 0 && callback)
+        callback(packages);
+}
+
+LoadingPage::LoadingPage(std::shared_ptr<LanguageManager> languageManager)
+    : IPage(std::move(languageManager), IDD_LOADING_PAGE) {}
+
+LoadingPage::~LoadingPage() {
+    // Downloads still running keep the shared state alive; they must not call into a wizard that is gone.
+    std::lock_guard<std::mutex> lock(images_->imagesMutex);
+    images_->callback = nullptr;
+}
+
+void LoadingPage::SetLoadCompleteCallback(LoadCompleteCallback callback) {
+    std::lock_guard<std::mutex> lock(images_->imagesMutex);
+    images_->callback = std::move(callback);
+}
+
+BOOL LoadingPage::OnInitDialog() {
+    IPage::OnInitDialog();
+    progressBar_ = GetItem(IDC_PROGRESS_BAR);
+    return TRUE;
+}
+
+void LoadingPage::OnNavigateToPage() {
+    SendMessageW(progressBar_, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+    SendMessageW(progressBar_, PBM_SETPOS, 0, 0);
+    SetWindowLongW(progressBar_, GWL_STYLE, GetWindowLongW(progressBar_, GWL_STYLE) | PBS_MARQUEE);
+    SendMessageW(progressBar_, PBM_SETMARQUEE, TRUE, kMarqueeIntervalMs);
+
+    configError = false;
+    const HWND window = GetHwnd();
+    configResult = std::future<PackageList>();  // waits for the worker of an earlier visit
+    configResult = std::async(std::launch::async, [this, window]() -> PackageList {
+        try {
+            std::unique_ptr<nlohmann::json> response = ApiManager::GetInstance()->RequestConfiguration();
+            bool productUnusable = false;
+            PackageList admitted =
+                ReadConfigurationResponse(*response, ConfigurationManager::GetInstance(), productUnusable);
+            configError = productUnusable;
+            // The configuration is written before the window thread learns that the worker is done.
+            PostMessageW(window, WM_REQUEST_COMPLETE, 0, 0);
+            return admitted;
+        } catch (...) {
+            PostMessageW(window, WM_REQUEST_COMPLETE, 0, 0);
+            throw;
+        }
+    });
+}
+
+INT_PTR LoadingPage::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_REQUEST_COMPLETE) {
+        SetMessageResult(OnRequestComplete());
+        return TRUE;
+    }
+    return IPage::HandleMessage(message, wParam, lParam);
+}
+
+LRESULT LoadingPage::OnRequestComplete() {
+    if (configError) {
+        ShowConfigurationError();
+        return 0;
+    }
+    auto config = ConfigurationManager::GetInstance();
+    PackageList packages;
+    try {
+        packages = configResult.get();
+    } catch (...) {
+        // A failed request or an unusable response: ISV goes on without offers, DLM cannot go on.
+        if (config->wizardType == WizardType::DLM) {
+            ShowConfigurationError();
+            return 0;
+        }
+    }
+
+    auto state = images_;
+    const bool logo = config->wizardType == WizardType::DLM && !config->productLogoUrl.empty();
+    {
+        std::lock_guard<std::mutex> lock(state->imagesMutex);
+        state->packages = packages;
+        state->pendingImages = static_cast<int>(packages.size()) + (logo ? 1 : 0);
+        if (state->pendingImages == 0 && state->callback)
+            state->callback(packages);
+    }
+    // Every download completes exactly once, also when it cannot even be started.
+    if (logo) {
+        try {
+            DownloadManager::GetInstance()->DownloadToMemoryAsync(config->productLogoUrl, [state](DownloadBuffer data) {
+                if (data && !data->empty())
+                    ConfigurationManager::GetInstance()->productLogo = ImageFromData(*data);
+                state->Complete();
+            });
+        } catch (...) {
+            state->Complete();
+        }
+    }
+    for (const auto& package : packages) {
+        try {
+            package->DownloadImage([state] { state->Complete(); });
+        } catch (...) {
+            state->Complete();
+        }
+    }
+    return 0;
+}
+
+void LoadingPage::ShowConfigurationError() {
+    if (!errorCallback)
+        return;
+    switch (ConfigurationManager::GetInstance()->wizardType) {
+    case WizardType::DLM:
+        errorCallback(languageManager->GetString("PAGE_CONFIGURATION_ERROR_TITLE"),
+                      languageManager->GetString("PAGE_CONFIGURATION_ERROR_DESC"));
+        break;
+    case WizardType::ISV:
+        errorCallback(languageManager->GetString("PAGE_ERROR_TITLE"), L"");
+        break;
+    case WizardType::Unknown:
+        errorCallback(L"", L"");
+        break;
+    }
+}

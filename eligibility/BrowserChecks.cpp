@@ -1,0 +1,142 @@
+#include "eligibility/BrowserChecks.h"
+
+#include <windows.h>
+#include <wincrypt.h>
+
+#include <cwchar>
+#include <stdexcept>
+#include <vector>
+
+#include "app/Handle.h"
+#include "app/Strings.h"
+#include "config/FolderPlaceholders.h"
+#include "eligibility/NumberConversions.h"
+#include "eligibility/SystemChecks.h"
+
+namespace {
+
+struct CryptProviderTraits {
+    using pointer = HCRYPTPROV;
+    static pointer Invalid() noexcept { return 0; }
+    static bool IsValid(pointer value) noexcept { return value != 0; }
+    static void Close(pointer value) noexcept { CryptReleaseContext(value, 0); }
+};
+
+struct CryptHashTraits {
+    using pointer = HCRYPTHASH;
+    static pointer Invalid() noexcept { return 0; }
+    static bool IsValid(pointer value) noexcept { return value != 0; }
+    static void Close(pointer value) noexcept { CryptDestroyHash(value); }
+};
+
+}  // namespace
+
+bool UninstallStampTooRecent(uint64_t stampSeconds, int32_t minDays, uint64_t now) {
+    // The day count is scaled in 32-bit signed arithmetic (wrapping, not undefined), then widened.
+    const int32_t span = static_cast<int32_t>(static_cast<uint32_t>(minDays) * 86400u);
+    const uint64_t limit = stampSeconds + static_cast<uint64_t>(static_cast<int64_t>(span));
+    return now < limit;
+}
+
+RuleResult CheckUninstallAge(RegistryLookup& registry, const std::wstring& root, const std::wstring& key,
+                             const std::wstring& valueName, int32_t minDays, bool inMilliseconds, uint64_t now) {
+    auto [found, text] = registry.ReadRegistryString(ToLowerText(root), ToLowerText(key), ToLowerText(valueName));
+    if (!found)
+        return std::nullopt;
+    uint64_t stamp = StringToULongLong(text);
+    if (inMilliseconds)
+        stamp /= 1000;
+    if (UninstallStampTooRecent(stamp, minDays, now))
+        return "MIN DAYS UNINSTALL CHECKER";
+    return std::nullopt;
+}
+
+RuleResult CheckChrome(RegistryLookup& registry, bool needsChrome, bool needsNoChrome,
+                       const PlaceholderTable& placeholders) {
+    if (!needsChrome && !needsNoChrome)
+        return std::nullopt;
+    std::vector<std::wstring> candidates;
+    for (const wchar_t* path : {L"{commonpf}\\Chromium\\Application\\chrome.exe",
+                                L"{commonpf}\\Google\\Chrome\\Application\\chrome.exe",
+                                L"{localappdata}\\Chromium\\Application\\chrome.exe"})
+        candidates.push_back(ExpandFolderPlaceholders(path, placeholders));
+    // Both keys are spelt in capitals, so they are read in this process's default view only.
+    auto appPath = registry.ReadRegistryString(
+        L"hkey_local_machine", L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\chrome.exe", L"Path");
+    if (appPath.first)
+        candidates.push_back(appPath.second + L"\\chrome.exe");
+    auto beacon = registry.ReadRegistryString(L"hkey_current_user", L"SOFTWARE\\Google\\Chrome\\BLBeacon", L"Path");
+    if (beacon.first)
+        candidates.push_back(beacon.second);
+
+    const bool found = AnyPathExists(candidates);
+    if (needsChrome && !found)
+        return "NO CHROME";
+    if (needsNoChrome && found)
+        return "HAVE CHROME";
+    return std::nullopt;
+}
+
+bool IsOldInternetExplorer(const std::wstring& version) {
+    // Single precision throughout, also on the x87 unit.
+    volatile float scaled = StringToFloat(version) * 10.0f;
+    return scaled < 90.0f;
+}
+
+RuleResult CheckInternetExplorer(RegistryLookup& registry, bool needsModernIe) {
+    if (!needsModernIe)
+        return std::nullopt;
+    auto [found, version] =
+        registry.ReadRegistryString(L"hkey_local_machine", L"SOFTWARE\\Microsoft\\Internet Explorer", L"Version");
+    if (found && IsOldInternetExplorer(version))
+        return "OLD IE VERSION";
+    return std::nullopt;
+}
+
+RuleResult CheckPartnerNoShow(RegistryLookup& registry, bool partnerOffer, const std::wstring& noShowKey,
+                              const std::wstring& valueName, const std::wstring& today) {
+    if (!partnerOffer)
+        return std::nullopt;
+    auto [found, stamp] = registry.ReadRegistryString(L"hkey_local_machine", noShowKey, valueName);
+    // The stamp is the first day on which the offer may show again.
+    if (found && today < stamp)
+        return "PN NO SHOW";
+    return std::nullopt;
+}
+
+std::wstring LocalDateText(std::time_t when) {
+    wchar_t text[16] = {};
+    const std::tm* local = std::localtime(&when);
+    if (!local || std::wcsftime(text, 16, L"%Y%m%d", local) == 0)
+        return std::wstring();
+    return text;
+}
+
+std::wstring BrandValueName(const std::wstring& brandName) {
+    const std::string bytes = WideToAnsi(brandName);
+    try {
+        UniqueHandle<CryptProviderTraits> provider;
+        if (!CryptAcquireContextW(provider.put(), nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT))
+            throw std::runtime_error("CryptAcquireContext failed");
+        UniqueHandle<CryptHashTraits> hash;
+        if (!CryptCreateHash(provider.get(), CALG_MD5, 0, 0, hash.put()))
+            throw std::runtime_error("CryptCreateHash failed");
+        if (!CryptHashData(hash.get(), reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()),
+                           0))
+            throw std::runtime_error("CryptHashData failed");
+        BYTE digest[16] = {};
+        DWORD size = sizeof digest;
+        if (!CryptGetHashParam(hash.get(), HP_HASHVAL, digest, &size, 0) || size != sizeof digest)
+            throw std::runtime_error("CryptGetHashParam failed");
+        static const wchar_t hex[] = L"0123456789abcdef";
+        std::wstring name;
+        for (BYTE b : digest) {
+            name += hex[b >> 4];
+            name += hex[b & 15];
+        }
+        return name;
+    } catch (const std::runtime_error&) {
+        // Without a name no stamp can be found or written; the offer simply shows.
+        return std::wstring();
+    }
+}

@@ -1,0 +1,159 @@
+#include "eligibility/EligibilityChecker.h"
+
+#include "app/Strings.h"
+#include "backend/Package.h"
+#include "backend/PackageParameters.h"
+#include "config/ConfigurationManager.h"
+#include "eligibility/BrowserChecks.h"
+#include "eligibility/FrequencyChecks.h"
+#include "install/DownloadManager.h"
+
+EligibilityChecker::EligibilityChecker(int maxOffers)
+    : EligibilityChecker(maxOffers, ConfigurationManager::GetInstance()) {}
+
+EligibilityChecker::EligibilityChecker(int maxOffers, std::shared_ptr<ConfigurationManager> config,
+                                       RejectionReporter reporter, Clock clock)
+    : checkerMaxOffers(maxOffers), config_(std::move(config)), reporter_(std::move(reporter)), clock_(std::move(clock)) {
+    if (!reporter_)
+        reporter_ = [](Package& package, const std::string& text) { package.ReportEvent(2, {{"13", text}}); };
+    if (!clock_)
+        clock_ = [] { return std::time(nullptr); };
+}
+
+bool EligibilityChecker::IsEligible(const std::shared_ptr<Package>& package, bool& limitReached,
+                                    const PackageList& admitted) {
+    Package& offer = *package;
+    const OfferRules& rules = offer.rules;
+
+    if (admittedCount >= checkerMaxOffers + config_->extraOfferSlots) {
+        limitReached = true;
+        return false;
+    }
+    if (CheckFrequency(offer, admitted))
+        return false;
+    const int32_t vertical = rules.vertical.load();
+    if (admittedVerticals.count(vertical))
+        return Reject(offer, vertical == -1 ? "MULTIPLE OFFERS W/O VERTICAL" : "SAME VERTICAL OFFER ALREADY PRESENT");
+    if (rules.exclusive && admittedCount != 0)
+        return Reject(offer, "EXCLUSIVE, BUT ANOTHER OFFER ALREADY PRESENT");
+
+    if (CheckRegistryKeys(offer) || CheckDiskSpace(offer) || CheckRam(offer) || CheckCpu(offer) ||
+        CheckOsVersion(offer) || CheckSetupVersion(offer))
+        return false;
+    // This is a 32-bit program: WOW64 means 64-bit Windows.
+    if (rules.requires64Bit && !RunsUnderWow64())
+        return Reject(offer, "64 BIT OS REQUIRED");
+    if (!rules.blockingFiles.empty() && AnyPathExists(rules.blockingFiles))
+        return Reject(offer, "FILE EXISTS");
+    if (!rules.requiredFiles.empty() && !AnyPathExists(rules.requiredFiles))
+        return Reject(offer, "NONE OF THE FILES EXISTS");
+    if (CheckRunningProcesses(offer) || CheckApps(offer) || CheckUninstallAge(offer) || CheckChrome(offer) ||
+        CheckInternetExplorer(offer) || CheckPartnerNoShow(offer))
+        return false;
+
+    RecordAdmission(offer);
+    return true;
+}
+
+void EligibilityChecker::RecordAdmission(const Package& package) {
+    ++admittedCount;
+    admittedVerticals.insert(package.rules.vertical.load());
+    admittedOfferIds.push_back(package.offerId);
+    // The first admitted offer never grants a slot.
+    if (package.rules.partner.frequencyRules.extraSlotFlag && admittedCount > 1)
+        ++config_->extraOfferSlots;
+}
+
+void EligibilityChecker::ReportRejection(Package& package, const std::string& resultText) {
+    if (admittedCount >= checkerMaxOffers)
+        return;
+    reporter_(package, resultText);
+}
+
+bool EligibilityChecker::Reject(Package& package, const std::string& resultText) {
+    ReportRejection(package, resultText);
+    return false;
+}
+
+bool EligibilityChecker::Blocked(Package& package, const RuleResult& result) {
+    if (!result)
+        return false;
+    ReportRejection(package, *result);
+    return true;
+}
+
+bool EligibilityChecker::CheckFrequency(Package& package, const PackageList& admitted) {
+    const FrequencyRules& own = package.rules.partner.frequencyRules;
+    std::vector<AdmittedOfferRules> earlier;
+    earlier.reserve(admitted.size());
+    for (const auto& other : admitted) {
+        const FrequencyRules& rules = other->rules.partner.frequencyRules;
+        earlier.push_back({other->offerId, other->index, rules.maxAfter, &rules.allowedAfter});
+    }
+    const auto encode = [](const std::string& id) {
+        std::string text;
+        EncodeBase62(id, text);
+        return text;
+    };
+    return Blocked(package, ::CheckFrequency({package.offerId, own.maxBefore, &own.allowedBefore}, admittedCount,
+                                             admittedOfferIds, config_->extraOfferSlots, earlier, encode));
+}
+
+bool EligibilityChecker::CheckRegistryKeys(Package& package) {
+    const OfferRules& rules = package.rules;
+    return Blocked(package, ::CheckRegistryKeys(registry, rules.blockingKeys, rules.requiredKeys,
+                                                rules.blockingValues, rules.blockingValueData));
+}
+
+bool EligibilityChecker::CheckDiskSpace(Package& package) {
+    return Blocked(package, machine.CheckDiskSpace(package.rules.minDiskMb));
+}
+
+bool EligibilityChecker::CheckRam(Package& package) { return Blocked(package, machine.CheckRam(package.rules.minRamMb)); }
+
+bool EligibilityChecker::CheckCpu(Package& package) { return Blocked(package, machine.CheckCpu(package.rules.minCpuMhz)); }
+
+bool EligibilityChecker::CheckOsVersion(Package& package) {
+    return Blocked(package, ::CheckOsVersion(package.rules.minOsCode, IsWindowsVersionAtLeast));
+}
+
+bool EligibilityChecker::CheckSetupVersion(Package& package) {
+    return Blocked(package, ::CheckSetupVersion(package.rules.minSetupVersion, config_->setupVersion));
+}
+
+bool EligibilityChecker::CheckRunningProcesses(Package& package) {
+    return Blocked(package, machine.CheckRunningProcesses(package.rules.blockingProcesses));
+}
+
+bool EligibilityChecker::CheckApps(Package& package) {
+    return Blocked(package, ::CheckApps(appTable, package.rules.requiredApps, package.rules.excludedApps));
+}
+
+bool EligibilityChecker::CheckUninstallAge(Package& package) {
+    const uint64_t now = static_cast<uint64_t>(clock_());
+    for (const auto& rule : package.rules.uninstallAgeRules)
+        if (Blocked(package, ::CheckUninstallAge(registry, rule.root, rule.key, rule.valueName, rule.minDays,
+                                                 rule.inMilliseconds, now)))
+            return true;
+    return false;
+}
+
+bool EligibilityChecker::CheckChrome(Package& package) {
+    const OfferRules& rules = package.rules;
+    if (!rules.needsChrome && !rules.needsNoChrome)
+        return false;
+    return Blocked(package, ::CheckChrome(registry, rules.needsChrome, rules.needsNoChrome,
+                                          config_->GetFolderPlaceholders()));
+}
+
+bool EligibilityChecker::CheckInternetExplorer(Package& package) {
+    return Blocked(package, ::CheckInternetExplorer(registry, package.rules.needsModernIe));
+}
+
+bool EligibilityChecker::CheckPartnerNoShow(Package& package) {
+    const PartnerInfo& partner = package.rules.partner;
+    if (!partner.partnerOffer)
+        return false;
+    return Blocked(package, ::CheckPartnerNoShow(registry, true, Utf8ToWide(partner.noShowKey),
+                                                 BrandValueName(config_->brandName), LocalDateText(clock_())));
+}

@@ -1,0 +1,42 @@
+#include "events/EventContext.h"
+
+#include <windows.h>
+
+#include "app/Strings.h"
+#include "backend/ApiManager.h"
+#include "config/ConfigurationManager.h"
+#include "events/CryptoHash.h"
+
+std::string EventSignature(const std::string& machineId, const std::string& sessionId) {
+    return Sha256Hex(machineId + sessionId);
+}
+
+EventContext MakeEventContext() {
+    EventContext context;
+    for (int i = 0; i <= 22; ++i)
+        context.commonData[std::to_string(i)] = "";
+
+    auto config = ConfigurationManager::GetInstance();
+    std::string machineId = config->GetMachineId();
+    std::string sessionId = config->GetSessionId();
+    context.headers.emplace_back(L"Authorization",
+                                 L"Signature=" + AnsiToWide(EventSignature(machineId, sessionId)));
+
+    BOOL wow64 = FALSE;
+    if (!IsWow64Process(GetCurrentProcess(), &wow64))
+        wow64 = FALSE;
+
+    auto& data = context.commonData;
+    data["1"] = machineId;
+    data["2"] = sessionId;
+    data["3"] = WideToAnsi(config->brandName);
+    data["4"] = WideToAnsi(config->productId);
+    data["7"] = config->setupVersion;
+    data["15"] = 0;
+    data["19"] = WideToAnsi(config->flow);
+    data["21"] = WideToAnsi(config->channel);
+    data["22"] = WideToAnsi(config->productTitle);
+    data["31"] = GetOsVersionString();
+    data["38"] = wow64 ? "1" : "0";
+    return context;
+}

@@ -1,0 +1,65 @@
+#include "install/DownloadSupport.h"
+
+#include "app/Strings.h"
+#include "app/WizardMessages.h"
+#include "install/DownloadManager.h"
+
+DownloadError::DownloadError(const std::wstring& text) : std::runtime_error(WideToAnsi(text)), text_(text) {}
+
+void ThrowSystemError(const wchar_t* what, DWORD code) {
+    throw DownloadError(std::wstring(what) + L": " + std::to_wstring(static_cast<int>(code)) + L" - " +
+                        GetSystemErrorText(code));
+}
+
+void PostToWindow(HWND window, UINT message, WPARAM wParam) {
+    // A null window would turn the post into a thread message for whichever thread downloads.
+    if (window)
+        PostMessageW(window, message, wParam, 0);
+}
+
+void DownloadProgress::Add(std::uint64_t bytes) {
+    if (!lengthKnown_ || length_ == 0)
+        return;
+    fraction_ += static_cast<double>(bytes) / static_cast<double>(length_);
+    if (fraction_ - reported_ > 0.01) {
+        PostToWindow(window_, WM_DOWNLOAD_PROGRESS, static_cast<WPARAM>(fraction_ * 100));
+        reported_ = fraction_;
+    }
+}
+
+void DownloadProgress::Finish() {
+    if (lengthKnown_ && length_ > 0)
+        PostToWindow(window_, WM_DOWNLOAD_PROGRESS, 100);
+}
+
+DownloadTarget::DownloadTarget(const std::wstring& path) : path_(path) {
+    file_.reset(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file_)
+        openError_ = GetLastError();  // reported only once the server has answered
+}
+
+void DownloadTarget::EnsureOpen() const {
+    if (!file_)
+        ThrowSystemError(L"Failed to open file for writing", openError_);
+}
+
+void DownloadTarget::Write(const void* data, DWORD size) {
+    DWORD written = 0;
+    if (size != 0 && (!WriteFile(file_.get(), data, size, &written, nullptr) || written != size))
+        ThrowSystemError(L"Failed to write file", GetLastError());
+}
+
+void DownloadTarget::CheckLength(std::uint32_t length, const std::wstring& reopenFailure, bool withSystemError) const {
+    UniqueFile file(CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!file || !GetFileSizeEx(file.get(), &size)) {
+        if (withSystemError)
+            ThrowSystemError(reopenFailure.c_str(), GetLastError());
+        throw DownloadError(reopenFailure);
+    }
+    if (static_cast<unsigned long long>(size.QuadPart) != length)
+        throw DownloadError(L"Download was incomplete: content length: " + std::to_wstring(length) +
+                            L", downloaded: " + std::to_wstring(size.QuadPart));
+}

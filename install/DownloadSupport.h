@@ -1,0 +1,57 @@
+// Pieces both download transports share: the error carrier, the progress rule and the target file.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+#include "app/Handle.h"
+
+// A failure with its ready-made text; a transport turns it into its result text.
+class DownloadError : public std::runtime_error {
+public:
+    explicit DownloadError(const std::wstring& text);
+    const std::wstring& Text() const noexcept { return text_; }
+
+private:
+    std::wstring text_;
+};
+
+// "<what>: <code> - <system text>", for the failure of a Windows call.
+[[noreturn]] void ThrowSystemError(const wchar_t* what, DWORD code);
+
+// Posts the throttled percentages: only changes of more than one point, nothing while the length is unknown.
+class DownloadProgress {
+public:
+    DownloadProgress(HWND window, bool lengthKnown, std::uint32_t length)
+        : window_(window), lengthKnown_(lengthKnown), length_(length) {}
+    void Add(std::uint64_t bytes);
+    void Finish();  // the closing 100, when a length above zero was announced
+
+private:
+    HWND window_;
+    bool lengthKnown_;
+    std::uint32_t length_;
+    double fraction_ = 0;
+    double reported_ = 0;
+};
+
+void PostToWindow(HWND window, UINT message, WPARAM wParam);
+
+// The output file of a download, opened before the request and checked only once the server answered.
+class DownloadTarget {
+public:
+    explicit DownloadTarget(const std::wstring& path);
+    void EnsureOpen() const;  // "Failed to open file for writing: …"
+    void Write(const void* data, DWORD size);
+    void Close() { file_.reset(); }
+    // The finished file's size against the announced length; `reopenFailure` is the transport's own text.
+    void CheckLength(std::uint32_t length, const std::wstring& reopenFailure, bool withSystemError) const;
+    const std::wstring& Path() const { return path_; }
+
+private:
+    std::wstring path_;
+    UniqueFile file_;
+    DWORD openError_ = 0;
+};

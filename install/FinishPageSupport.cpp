@@ -1,0 +1,29 @@
+#include "install/FinishPageSupport.h"
+
+#include <shellapi.h>
+
+namespace {
+ShellOpener& Opener() {
+    static ShellOpener opener;
+    return opener;
+}
+}  // namespace
+
+void ShellOpen(const std::wstring& file, const std::wstring& parameters) {
+    if (Opener()) {
+        Opener()(file, parameters);
+        return;
+    }
+    ShellExecuteW(nullptr, L"open", file.c_str(), parameters.empty() ? nullptr : parameters.c_str(), nullptr,
+                  SW_SHOWDEFAULT);
+}
+
+void SetShellOpener(ShellOpener opener) { Opener() = std::move(opener); }
+
+void RemoveParentMinimizeBox(HWND page) {
+    HWND wizard = GetParent(page);
+    if (!wizard)
+        return;
+    SetWindowLongW(wizard, GWL_STYLE, GetWindowLongW(wizard, GWL_STYLE) & ~WS_MINIMIZEBOX);
+    SetWindowPos(wizard, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}

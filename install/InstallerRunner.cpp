@@ -1,0 +1,167 @@
+#include "install/InstallerRunner.h"
+
+#include <cstring>
+#include <cwchar>
+#include <exception>
+#include <vector>
+
+#include "app/Handle.h"
+#include "app/Strings.h"
+
+namespace {
+
+constexpr unsigned char kZipSignature[] = {0x50, 0x4B, 0x03, 0x04};
+constexpr unsigned char kSevenZipSignature[] = {0x37, 0x7A, 0xBC, 0xAF, 0x27, 0x1C};
+
+template <size_t N>
+bool StartsWith(const unsigned char* bytes, DWORD count, const unsigned char (&signature)[N]) {
+    return count >= N && std::memcmp(bytes, signature, N) == 0;
+}
+
+std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
+    if (!folder.empty() && folder.back() == L'\\')
+        return folder + name;
+    return folder + L"\\" + name;
+}
+
+bool IsDirectory(const std::wstring& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool HasExeExtension(const wchar_t* name) {
+    size_t length = std::wcslen(name);
+    return length >= 4 && CompareStringOrdinal(name + length - 4, 4, L".exe", 4, TRUE) == CSTR_EQUAL;
+}
+
+std::wstring SystemMessage(DWORD error) {
+    wchar_t* buffer = nullptr;
+    DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+        MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    UniqueLocal owner(buffer);
+    return length ? std::wstring(buffer, length) : std::wstring();
+}
+
+std::wstring ExitCodeText(DWORD exitCode) { return L"exit code = " + std::to_wstring(exitCode); }
+
+}  // namespace
+
+ArchiveKind DetectArchiveType(const std::wstring& path) {
+    UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return ArchiveKind::Ordinary;
+    unsigned char bytes[6] = {};
+    DWORD read = 0;
+    if (!ReadFile(file.get(), bytes, sizeof bytes, &read, nullptr) || read == 0)
+        return ArchiveKind::Ordinary;
+    if (StartsWith(bytes, read, kZipSignature))
+        return ArchiveKind::Zip;
+    if (StartsWith(bytes, read, kSevenZipSignature))
+        return ArchiveKind::SevenZip;
+    return ArchiveKind::Ordinary;
+}
+
+std::wstring PrepareInstaller(const std::wstring& downloadedPath, ArchiveKind kind, const std::wstring& tempFolder) {
+    // A 7z archive is started as it is, like any other file.
+    if (kind != ArchiveKind::Zip)
+        return downloadedPath;
+    std::wstring folder = MakeExtractionFolder(downloadedPath, tempFolder);
+    if (!ExtractZip(downloadedPath, folder))
+        return downloadedPath;
+    std::wstring executable = FindFirstExecutable(folder);
+    if (executable.empty())
+        return downloadedPath;
+    return JoinPath(folder, executable);
+}
+
+std::wstring MakeExtractionFolder(const std::wstring& archivePath, const std::wstring& tempFolder) {
+    size_t slash = archivePath.find_last_of(L'\\');
+    if (slash == std::wstring::npos)
+        return tempFolder;
+    std::wstring name = archivePath.substr(slash + 1);
+    size_t dot = name.find_last_of(L'.');
+    if (dot != std::wstring::npos)
+        name.resize(dot);
+    std::wstring folder = tempFolder + L"\\" + name;
+    if (CreateDirectoryW(folder.c_str(), nullptr))
+        return folder;
+    // A file of that name also reports "already exists"; only a folder will do.
+    if (GetLastError() == ERROR_ALREADY_EXISTS && IsDirectory(folder))
+        return folder;
+    return tempFolder;
+}
+
+std::wstring FindFirstExecutable(const std::wstring& folder) {
+    // The full path, never a shortened one: a cut path would search some other folder.
+    std::wstring pattern = folder + L"\\*.exe";
+    WIN32_FIND_DATAW data;
+    UniqueFind find(FindFirstFileW(pattern.c_str(), &data));
+    if (!find)
+        return {};
+    do {
+        // The pattern also matches through short names ("setup.exe1" as "SETUP~1.EXE").
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && HasExeExtension(data.cFileName))
+            return data.cFileName;
+    } while (FindNextFileW(find.get(), &data));
+    return {};
+}
+
+std::wstring BuildProductArguments(const std::array<bool, 3>& options, const std::array<bool, 5>& configurations) {
+    auto d = [](bool flag) { return flag ? L"1" : L"0"; };
+    std::wstring arguments = L"/S /FORCEINSTALL ";
+    arguments += d(configurations[2]);
+    arguments += d(configurations[3]);
+    arguments += d(configurations[0]);
+    arguments += L"00";
+    arguments += d(configurations[1]);
+    arguments += L"0101";
+    arguments += d(configurations[4]);
+    arguments += d(configurations[2]);
+    arguments += d(options[1]);
+    arguments += d(options[2]);
+    arguments += d(options[0]);
+    arguments += L"0";
+    return arguments;
+}
+
+RunResult RunProcess(const std::wstring& installerPath, const std::wstring& arguments, bool wait) {
+    std::wstring commandLine = L"\"" + installerPath + L"\" " + arguments;
+    std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
+    writable.push_back(L'\0');
+
+    RunResult result;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    static_assert(sizeof(STARTUPINFOW) == 68, "a 32-bit build");
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+        result.text = L"Error launching executable: " + SystemMessage(GetLastError());
+        return result;
+    }
+    UniqueKernelHandle process(info.hProcess);
+    UniqueKernelHandle thread(info.hThread);
+    if (wait) {
+        WaitForSingleObject(process.get(), INFINITE);
+        DWORD exitCode = RunResult::kNotWaited;
+        if (GetExitCodeProcess(process.get(), &exitCode))
+            result.exitCode = exitCode;
+    }
+    if (result.exitCode != 0)
+        result.text = ExitCodeText(result.exitCode);
+    return result;
+}
+
+std::future<RunResult> RunProcessAsync(const std::wstring& installerPath, const std::wstring& arguments, bool wait) {
+    return std::async(std::launch::async, [installerPath, arguments, wait]() {
+        // The task's boundary: nothing but a result reaches the page that polls it.
+        try {
+            return RunProcess(installerPath, arguments, wait);
+        } catch (const std::exception& error) {
+            RunResult result;
+            result.text = L"Error launching executable: " + AnsiToWide(error.what());
+            return result;
+        }
+    });
+}

@@ -1,0 +1,8 @@
+// Owner for WinINet handles; kept apart from WinHttpHandle.h because the two SDK headers clash.
+#pragma once
+#include <windows.h>
+#include <wininet.h>
+
+#include "app/Handle.h"
+
+using UniqueWinInet = UniqueHandle<NullHandleTraits<HINTERNET, InternetCloseHandle>>;

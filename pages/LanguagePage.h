@@ -1,0 +1,23 @@
+// The first page: a language selector with one instruction line and Next.
+#pragma once
+#include "app/IPage.h"
+
+class LanguagePage : public IPage {
+public:
+    explicit LanguagePage(std::shared_ptr<LanguageManager> languageManager);
+
+    void OnNavigateToPage() override {}
+    void SetButtonCallback(ButtonCallback callback) override { buttonCallback = std::move(callback); }
+    void SetErrorCallback(ErrorCallback callback) override { errorCallback = std::move(callback); }
+    std::wstring GetPageName() const override { return L"LanguagePage"; }
+
+protected:
+    BOOL OnInitDialog() override;
+    void OnCommand(int id, int notifyCode, HWND control) override;
+
+private:
+    // Loads the selected language, which re-labels every page.
+    void ApplySelection();
+
+    HWND languageCombo_ = nullptr;
+};

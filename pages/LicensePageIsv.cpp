@@ -1,0 +1,109 @@
+#include "pages/LicensePageIsv.h"
+
+#include <commctrl.h>
+#include <richedit.h>
+
+#include "config/ConfigurationManager.h"
+#include "locale/LanguageManager.h"
+#include "pages/LinkButton.h"
+#include "pages/PageSupport.h"
+#include "resources/resource.h"
+
+std::wstring ReplaceUrlPlaceholder(std::wstring markup, const std::wstring& placeholder, const std::wstring& url) {
+    std::wstring safeUrl;
+    for (wchar_t c : url) {
+        switch (c) {
+        case L'"': safeUrl += L"%22"; break;
+        case L'\'': safeUrl += L"%27"; break;
+        case L'<': safeUrl += L"%3C"; break;
+        case L'>': safeUrl += L"%3E"; break;
+        default: safeUrl += c; break;
+        }
+    }
+    if (placeholder.empty())
+        return markup;
+    // Searching on after the inserted address: an address that holds the placeholder cannot loop.
+    for (size_t at = markup.find(placeholder); at != std::wstring::npos;
+         at = markup.find(placeholder, at + safeUrl.size())) {
+        markup.replace(at, placeholder.size(), safeUrl);
+    }
+    return markup;
+}
+
+LicensePageIsv::LicensePageIsv(std::shared_ptr<LanguageManager> languageManager)
+    : IPage(std::move(languageManager), IDD_LICENSE_PAGE_ISV) {}
+
+BOOL LicensePageIsv::OnInitDialog() {
+    IPage::OnInitDialog();
+    RunGuarded(L"LicensePage", [this] {
+        auto config = ConfigurationManager::GetInstance();
+        licenseText_ = GetItem(IDC_LICENSE_EULA);
+        title_ = GetItem(IDC_LICENSE_TITLE);
+        disclaimer_ = GetItem(IDC_LICENSE_DISCLAIMER);
+
+        // Addresses in the licence are shown as links; clicking them does nothing.
+        SendMessageW(licenseText_, EM_AUTOURLDETECT, TRUE, 0);
+        backgroundBrush_.reset(CreateSolidBrush(config->backgroundColor));
+
+        RegisterText(IDC_PRODUCT_TITLE, "PRODUCT_TITLE");  // not on this template: skipped
+        RegisterText(IDC_LICENSE_TITLE, "LICENSE_TITLE");
+        RegisterText(IDC_LICENSE_TEXT, "LICENSE_TEXT");
+        RegisterText(IDC_AGREE_BUTTON, "BUTTON_AGREE");
+        RegisterText(IDC_BACK_BUTTON, "BUTTON_BACK");
+        RegisterText(IDC_LICENSE_EULA, "LICENSE_EULA");
+        RegisterText(IDC_LICENSE_DISCLAIMER, "LICENSE_DISCLAIMER");
+        UpdateTexts();  // also fills the disclaimer's addresses
+
+        titleFont_ = SetHeavyTitleFont(title_);
+    });
+    return TRUE;
+}
+
+void LicensePageIsv::UpdateTexts() {
+    IPage::UpdateTexts();
+    FillDisclaimerUrls();
+}
+
+// A language change sets the raw disclaimer again, so this runs after every text update.
+void LicensePageIsv::FillDisclaimerUrls() {
+    if (!disclaimer_)
+        return;
+    auto config = ConfigurationManager::GetInstance();
+    const int length = GetWindowTextLengthW(disclaimer_);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(disclaimer_, text.data(), length + 1)));
+
+    std::wstring filled = ReplaceUrlPlaceholder(text, L"[LICENSE_TOS_URL]", config->termsUrl);
+    filled = ReplaceUrlPlaceholder(std::move(filled), L"[LICENSE_PRIVACY_URL]", config->privacyUrl);
+    if (filled != text)
+        SetWindowTextW(disclaimer_, filled.c_str());
+}
+
+void LicensePageIsv::OnCommand(int id, int notifyCode, HWND control) {
+    RunGuarded(L"LicensePage", [&] {
+        if (notifyCode == BN_CLICKED && (id == IDC_AGREE_BUTTON || id == IDC_BACK_BUTTON)) {
+            if (buttonCallback)
+                buttonCallback(id == IDC_AGREE_BUTTON ? ButtonType::Next : ButtonType::Back);
+            return;
+        }
+        IPage::OnCommand(id, notifyCode, control);
+    });
+}
+
+LRESULT LicensePageIsv::OnNotify(NMHDR* header) {
+    // Enter on a focused link arrives as NM_RETURN; it opens the link as a click does.
+    if (header && header->hwndFrom == disclaimer_ && (header->code == NM_CLICK || header->code == NM_RETURN)) {
+        const auto* link = reinterpret_cast<const NMLINK*>(header);
+        RunGuarded(L"LicensePage", [&] { OpenUrl(GetHwnd(), link->item.szUrl); });
+        return 0;
+    }
+    return IPage::OnNotify(header);
+}
+
+HBRUSH LicensePageIsv::OnCtlColor(HDC dc, HWND control, UINT kind) {
+    if (control && control == disclaimer_) {
+        SetBkMode(dc, TRANSPARENT);
+        return backgroundBrush_.get();
+    }
+    return IPage::OnCtlColor(dc, control, kind);
+}

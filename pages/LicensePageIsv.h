@@ -1,0 +1,35 @@
+// License page of the branded wizard: the licence text in a scrollable box, a disclaimer whose links
+// open the terms and the privacy policy, Agree and Back.
+#pragma once
+#include "app/IPage.h"
+
+class LicensePageIsv : public IPage {
+public:
+    explicit LicensePageIsv(std::shared_ptr<LanguageManager> languageManager);
+
+    void OnNavigateToPage() override {}
+    void SetButtonCallback(ButtonCallback callback) override { buttonCallback = std::move(callback); }
+    void SetErrorCallback(ErrorCallback callback) override { errorCallback = std::move(callback); }
+    // Also puts the configuration's addresses into the disclaimer's links again.
+    void UpdateTexts() override;
+    std::wstring GetPageName() const override { return L"LicensePage"; }
+
+protected:
+    BOOL OnInitDialog() override;
+    void OnCommand(int id, int notifyCode, HWND control) override;
+    LRESULT OnNotify(NMHDR* header) override;
+    HBRUSH OnCtlColor(HDC dc, HWND control, UINT kind) override;
+
+private:
+    void FillDisclaimerUrls();
+
+    HWND licenseText_ = nullptr;
+    HWND title_ = nullptr;
+    HWND disclaimer_ = nullptr;
+    UniqueBrush backgroundBrush_;
+    UniqueFont titleFont_;
+};
+
+// Replaces every `placeholder` in a link markup text by `url`. Characters that would end the link's
+// address attribute or open markup of their own are percent-encoded.
+std::wstring ReplaceUrlPlaceholder(std::wstring markup, const std::wstring& placeholder, const std::wstring& url);

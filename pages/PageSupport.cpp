@@ -1,0 +1,28 @@
+#include "pages/PageSupport.h"
+
+UniqueFont SetHeavyTitleFont(HWND control) {
+    auto current = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+    if (!current)
+        current = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    LOGFONTW description{};
+    if (!control || GetObjectW(current, sizeof description, &description) != sizeof description)
+        return {};
+    description.lfHeight = 12;
+    description.lfWeight = 1000;
+    UniqueFont font(CreateFontIndirectW(&description));
+    if (font)
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
+    return font;
+}
+
+void ReportHandlerFailure(const wchar_t* page, const char* what) noexcept {
+    try {
+        std::wstring line = std::wstring(page) + L": message handler failed: ";
+        for (const char* c = what; c && *c; ++c)
+            line += static_cast<wchar_t>(static_cast<unsigned char>(*c));
+        line += L"\n";
+        OutputDebugStringW(line.c_str());
+    } catch (...) {
+        OutputDebugStringW(L"message handler failed\n");
+    }
+}

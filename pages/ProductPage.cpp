@@ -1,0 +1,143 @@
+#include "pages/ProductPage.h"
+
+#include <commctrl.h>
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include "app/Strings.h"
+#include "backend/Package.h"
+#include "config/ConfigurationManager.h"
+#include "locale/LanguageManager.h"
+#include "pages/LicensePageIsv.h"
+#include "pages/LinkButton.h"
+#include "pages/PageSupport.h"
+#include "resources/resource.h"
+
+namespace {
+
+std::wstring ReplaceAll(std::wstring text, const std::wstring& placeholder, const std::wstring& value) {
+    // Searching on after the inserted value: a value that holds the placeholder cannot loop.
+    for (size_t at = text.find(placeholder); at != std::wstring::npos; at = text.find(placeholder, at + value.size()))
+        text.replace(at, placeholder.size(), value);
+    return text;
+}
+
+std::wstring WindowText(HWND control) {
+    const int length = GetWindowTextLengthW(control);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(control, text.data(), length + 1)));
+    return text;
+}
+
+}  // namespace
+
+std::wstring FillProductDisclaimer(std::wstring markup, const Package& offer) {
+    markup = ReplaceAll(std::move(markup), L"[PACKAGE_NAME]", AnsiToWide(offer.displayName));
+    markup = ReplaceUrlPlaceholder(std::move(markup), L"[PACKAGE_PRIVACY_URL]", AnsiToWide(offer.packagePrivacyUrl));
+    return ReplaceUrlPlaceholder(std::move(markup), L"[PACKAGE_EULA_URL]", AnsiToWide(offer.packageEulaUrl));
+}
+
+ProductPage::ProductPage(std::shared_ptr<LanguageManager> languageManager, std::shared_ptr<Package> offer)
+    : IPage(std::move(languageManager), IDD_PRODUCT_PAGE), offer_(std::move(offer)) {}
+
+BOOL ProductPage::OnInitDialog() {
+    IPage::OnInitDialog();
+    RunGuarded(L"ProductPage", [this] {
+        auto config = ConfigurationManager::GetInstance();
+        disclaimer_ = GetItem(IDC_PRODUCT_DISCLAIMER);
+        skipAllButton_ = GetItem(IDC_SKIP_ALL_BUTTON);
+        backgroundBrush_.reset(CreateSolidBrush(config->backgroundColor));
+
+        // No Skip All where no further offer can follow.
+        const bool last = offer_->index == config->offerCount - 1;
+        const bool nothingMayFollow = offer_->rules.partner.frequencyRules.maxShownWith == offer_->index + 1;
+        if (last || nothingMayFollow)
+            ShowWindow(skipAllButton_, SW_HIDE);
+
+        image_.Attach(GetItem(IDC_OFFER_IMAGE));
+        std::shared_ptr<Gdiplus::Bitmap> picture;
+        {
+            std::lock_guard<std::mutex> lock(offer_->packageMutex);
+            picture = offer_->image;
+        }
+        image_.SetImage(std::move(picture));
+
+        RegisterText(IDC_ACCEPT_BUTTON, "BUTTON_ACCEPT");
+        RegisterText(IDC_DECLINE_BUTTON, "BUTTON_DECLINE");
+        RegisterText(IDC_SKIP_ALL_BUTTON, "BUTTON_SKIP_ALL");
+        RegisterText(IDC_PRODUCT_DISCLAIMER, "PRODUCT_DISCLAIMER");
+        UpdateTexts();
+    });
+    return TRUE;
+}
+
+void ProductPage::UpdateTexts() {
+    IPage::UpdateTexts();
+    FillDisclaimer();
+}
+
+void ProductPage::FillDisclaimer() {
+    if (!disclaimer_)
+        return;
+    const std::wstring text = WindowText(disclaimer_);
+    const std::wstring filled = FillProductDisclaimer(text, *offer_);
+    if (filled != text)
+        SetWindowTextW(disclaimer_, filled.c_str());
+}
+
+void ProductPage::OnNavigateToPage() {
+    RunGuarded(L"ProductPage", [this] {
+        if (offer_->rules.partner.partnerOffer)
+            offer_->RecordShownDate();
+        ConfigurationManager::GetInstance()->shownPackages.push_back(offer_);
+    });
+}
+
+void ProductPage::OnCommand(int id, int notifyCode, HWND control) {
+    RunGuarded(L"ProductPage", [&] {
+        if (notifyCode != BN_CLICKED) {
+            IPage::OnCommand(id, notifyCode, control);
+            return;
+        }
+        switch (id) {
+        case IDC_ACCEPT_BUTTON:
+            ConfigurationManager::GetInstance()->acceptedPackages.push_back(offer_);
+            if (buttonCallback)
+                buttonCallback(ButtonType::Accept);
+            return;
+        case IDC_DECLINE_BUTTON:
+            Decline(ButtonType::Decline);
+            return;
+        case IDC_SKIP_ALL_BUTTON:
+            Decline(ButtonType::SkipAll);
+            return;
+        default:
+            IPage::OnCommand(id, notifyCode, control);
+        }
+    });
+}
+
+void ProductPage::Decline(ButtonType type) {
+    ConfigurationManager::GetInstance()->offerDeclined = true;
+    offer_->ReportEvent(4);
+    if (buttonCallback)
+        buttonCallback(type);
+}
+
+LRESULT ProductPage::OnNotify(NMHDR* header) {
+    // Enter on a focused link arrives as NM_RETURN; it opens the link as a click does.
+    if (header && header->hwndFrom == disclaimer_ && (header->code == NM_CLICK || header->code == NM_RETURN)) {
+        const auto* link = reinterpret_cast<const NMLINK*>(header);
+        RunGuarded(L"ProductPage", [&] { OpenUrl(GetHwnd(), link->item.szUrl); });
+        return 0;
+    }
+    return IPage::OnNotify(header);
+}
+
+HBRUSH ProductPage::OnCtlColor(HDC dc, HWND control, UINT kind) {
+    if (control && control == disclaimer_) {
+        SetBkMode(dc, TRANSPARENT);
+        return backgroundBrush_.get();
+    }
+    return IPage::OnCtlColor(dc, control, kind);
+}

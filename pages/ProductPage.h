@@ -1,0 +1,45 @@
+// One admitted offer: its image, a consent text with the offer's privacy and licence links, and
+// Accept, Decline and Skip All. The wizard window decides which product page follows.
+#pragma once
+#include <memory>
+#include <string>
+
+#include "app/IPage.h"
+#include "app/StaticFromImage.h"
+
+class Package;
+
+// The consent text with the offer's name and addresses put in. Addresses cannot break out of their
+// link attribute.
+std::wstring FillProductDisclaimer(std::wstring markup, const Package& offer);
+
+class ProductPage : public IPage {
+public:
+    ProductPage(std::shared_ptr<LanguageManager> languageManager, std::shared_ptr<Package> offer);
+
+    void OnNavigateToPage() override;
+    void SetButtonCallback(ButtonCallback callback) override { buttonCallback = std::move(callback); }
+    void SetErrorCallback(ErrorCallback callback) override { errorCallback = std::move(callback); }
+    // A new language brings the raw consent text back, so the offer's values go in again.
+    void UpdateTexts() override;
+    std::wstring GetPageName() const override { return L"ProductPage"; }
+
+    const std::shared_ptr<Package>& GetOffer() const { return offer_; }
+
+protected:
+    BOOL OnInitDialog() override;
+    void OnCommand(int id, int notifyCode, HWND control) override;
+    LRESULT OnNotify(NMHDR* header) override;
+    HBRUSH OnCtlColor(HDC dc, HWND control, UINT kind) override;
+
+private:
+    void FillDisclaimer();
+    // Records a declined offer; Decline and Skip All differ only in what they tell the wizard.
+    void Decline(ButtonType type);
+
+    std::shared_ptr<Package> offer_;
+    HWND disclaimer_ = nullptr;
+    HWND skipAllButton_ = nullptr;
+    CStaticFromImage image_;
+    UniqueBrush backgroundBrush_;
+};

@@ -1,0 +1,104 @@
+// The image-resource loader and the picture control, with the program's own PNG resources.
+#include <windows.h>
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include <gtest/gtest.h>
+
+#include "app/ImageResource.h"
+#include "app/StaticFromImage.h"
+
+namespace {
+
+class GdiplusTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        Gdiplus::GdiplusStartupInput input;
+        ASSERT_EQ(Gdiplus::GdiplusStartup(&token, &input, nullptr), Gdiplus::Ok);
+    }
+    static void TearDownTestSuite() { Gdiplus::GdiplusShutdown(token); }
+    static ULONG_PTR token;
+};
+ULONG_PTR GdiplusTest::token = 0;
+
+bool IsRed(COLORREF c) { return GetRValue(c) > 170 && GetGValue(c) < 110 && GetBValue(c) < 110; }
+bool IsWhite(COLORREF c) { return GetRValue(c) > 235 && GetGValue(c) > 235 && GetBValue(c) > 235; }
+
+std::string Describe(COLORREF c) {
+    return "rgb(" + std::to_string(GetRValue(c)) + "," + std::to_string(GetGValue(c)) + "," +
+           std::to_string(GetBValue(c)) + ")";
+}
+
+}  // namespace
+
+TEST_F(GdiplusTest, LoaderDecodesTheCompiledImages) {
+    const struct {
+        int id;
+        const wchar_t* type;
+        UINT size;
+    } images[] = {{101, L"IMAGE_BLOB", 256}, {102, L"IMAGE_BLOB2", 512}, {103, L"IMAGE_BLOB3", 512}};
+    for (const auto& image : images) {
+        auto bitmap = LoadImageResource(GetModuleHandleW(nullptr), image.id, image.type);
+        ASSERT_TRUE(bitmap) << image.id;
+        EXPECT_EQ(bitmap->GetWidth(), image.size);
+        EXPECT_EQ(bitmap->GetHeight(), image.size);
+    }
+    EXPECT_FALSE(LoadImageResource(GetModuleHandleW(nullptr), 104, L"IMAGE_BLOB3"));
+    EXPECT_FALSE(LoadImageResource(GetModuleHandleW(nullptr), 101, L"IMAGE_BLOB2"));
+    // Something that is no picture: a locale document.
+    EXPECT_FALSE(LoadImageResource(GetModuleHandleW(nullptr), 101, L"LOCALE"));
+}
+
+// The 512-pixel cross drawn into controls of two shapes: always scaled to the whole client area.
+TEST_F(GdiplusTest, PictureFillsTheControlWhateverItsShape) {
+    HWND window = CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 300, 200, nullptr,
+                                  nullptr, nullptr, nullptr);
+    ASSERT_TRUE(window);
+    const struct {
+        int width, height;
+    } shapes[] = {{45, 45}, {160, 60}};
+    for (const auto& shape : shapes) {
+        HWND control = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_BITMAP, 20, 20, shape.width,
+                                       shape.height, window, nullptr, nullptr, nullptr);
+        SetWindowPos(control, nullptr, 0, 0, shape.width, shape.height, SWP_NOMOVE | SWP_NOZORDER);
+        CStaticFromImage picture;
+        ASSERT_TRUE(picture.Attach(control));
+        picture.LoadImage(103, L"IMAGE_BLOB3");
+        ASSERT_TRUE(picture.GetImage());
+        UpdateWindow(window);
+        UpdateWindow(control);
+
+        HDC dc = GetDC(control);
+        const int w = shape.width, h = shape.height;
+        const COLORREF centre = GetPixel(dc, w / 2, h / 2);
+        const COLORREF top = GetPixel(dc, w / 2, h * 12 / 100);      // disc above the cross
+        const COLORREF left = GetPixel(dc, w * 10 / 100, h / 2);     // disc left of the cross
+        const COLORREF corner = GetPixel(dc, 1, 1);                  // outside the disc
+        ReleaseDC(control, dc);
+        EXPECT_TRUE(IsWhite(centre)) << w << "x" << h << " centre " << Describe(centre);
+        EXPECT_TRUE(IsRed(top)) << w << "x" << h << " top " << Describe(top);
+        EXPECT_TRUE(IsRed(left)) << w << "x" << h << " left " << Describe(left);
+        EXPECT_FALSE(IsRed(corner)) << w << "x" << h << " corner " << Describe(corner);
+        DestroyWindow(control);
+    }
+    DestroyWindow(window);
+}
+
+TEST_F(GdiplusTest, WithoutAnImageNothingIsDrawnAndTheImageIsShared) {
+    HWND control = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE | SS_BITMAP, 0, 0, 40, 40, nullptr,
+                                   nullptr, nullptr, nullptr);
+    CStaticFromImage picture;
+    ASSERT_TRUE(picture.Attach(control));
+    picture.LoadImage(999, L"IMAGE_BLOB3");
+    EXPECT_FALSE(picture.GetImage());
+    UpdateWindow(control);  // paints without an image
+
+    std::shared_ptr<Gdiplus::Image> image = LoadImageResource(GetModuleHandleW(nullptr), 102, L"IMAGE_BLOB2");
+    picture.SetImage(image);
+    EXPECT_EQ(image.use_count(), 2);
+    picture.SetImage(nullptr);
+    EXPECT_EQ(image.use_count(), 1);
+
+    DestroyWindow(control);  // the control may go before the object
+    EXPECT_EQ(picture.GetHwnd(), nullptr);
+}

@@ -1,0 +1,205 @@
+// The real wizard under Xvfb, driven from outside: its first page in the user's language, closing.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <set>
+
+#include "app/Handle.h"
+#include "tests/e2e/WizardDriver.h"
+
+using namespace testing_support;
+
+namespace {
+
+// Control ids of the wizard window and of the branded language page.
+constexpr int kBottomBand = 1001;
+constexpr int kLanguageCombo = 1000;
+constexpr int kNextButton = 1010;
+constexpr int kSplashText = 1011;
+constexpr int kSplashTextQv = 1012;
+constexpr int kSplashTitleQv = 1013;
+constexpr int kButtonBand = 1002;
+
+bool SpanishUser() {
+    const char* expected = std::getenv("FENNIX_EXPECT_LANGUAGE");
+    return expected && std::string(expected) == "es";
+}
+
+struct Language {
+    const wchar_t* code;
+    const wchar_t* next;
+    const wchar_t* exitQuestion;
+};
+
+Language Expected() {
+    if (SpanishUser())
+        return {L"es", L"Siguiente", L"\u00bfEst\u00e1 seguro de que desea salir del instalador?"};
+    return {L"en", L"Next", L"Are you sure you want to exit the installer?"};
+}
+
+// Tests of both prefixes share one display: each keeps its wizard on its own half of the screen, and
+// the left end of its band clear of message boxes centred on the screen.
+void MoveToOwnPlace(HWND window) {
+    const char* wow64 = std::getenv("FENNIX_EXPECT_WOW64");
+    const int y = wow64 && std::string(wow64) == "1" ? 0 : 500;
+    SetWindowPos(window, HWND_TOP, 0, y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+// What the screen shows at a client point; another program's window may pass over it for a moment.
+COLORREF ScreenPixel(HWND window, POINT client, COLORREF expected) {
+    ClientToScreen(window, &client);
+    COLORREF colour = CLR_INVALID;
+    for (int attempt = 0; attempt < 50 && colour != expected; ++attempt) {
+        if (attempt > 0)
+            Sleep(100);
+        HDC screen = GetDC(nullptr);
+        colour = GetPixel(screen, client.x, client.y);
+        ReleaseDC(nullptr, screen);
+    }
+    return colour;
+}
+
+RECT RectIn(HWND parent, HWND child) {
+    RECT rect;
+    GetWindowRect(child, &rect);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+// The run's private folders ("ISV….tmp") in the temporary folder this user shares with the wizard.
+std::set<std::wstring> PrivateFolders() {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    std::set<std::wstring> folders;
+    WIN32_FIND_DATAW found;
+    UniqueFind search(FindFirstFileW((std::wstring(temp) + L"ISV*.tmp").c_str(), &found));
+    if (!search)
+        return folders;
+    do {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            folders.insert(std::wstring(temp) + found.cFileName);
+    } while (FindNextFileW(search.get(), &found));
+    return folders;
+}
+
+class WizardTest : public testing::Test {
+protected:
+    void SetUp() override {
+        const std::set<std::wstring> before = PrivateFolders();
+        ASSERT_TRUE(wizard.Start(WindowsPathFromEnv("FENNIX_WIZARD_EXE")));
+        window = WaitForWindowTitled(wizard.Id(), L"Fennix Web ");
+        ASSERT_NE(window, nullptr) << "the wizard window did not appear";
+        // The page is there once its texts are.
+        page = WaitForPage(window, [](HWND p) { return ControlText(p, kNextButton) == Expected().next; });
+        ASSERT_NE(page, nullptr) << "no labelled page; shown: " << testing::PrintToString(DescribeControls(VisiblePage(window)));
+        for (const auto& folder : PrivateFolders())
+            if (!before.count(folder))
+                tempFolders.push_back(folder);
+    }
+
+    WizardProcess wizard;
+    HWND window = nullptr;
+    HWND page = nullptr;
+    std::vector<std::wstring> tempFolders;  // made while this wizard started: its own, at least
+};
+
+}  // namespace
+
+TEST_F(WizardTest, OpensOnTheBrandedLanguagePageInTheUsersLanguage) {
+    const Language language = Expected();
+    EXPECT_EQ(ControlText(page, kSplashTitleQv), L"Welcome to Fennix Web\u00ae Setup Wizard");
+    const std::wstring text = ControlText(page, kSplashTextQv);
+    EXPECT_EQ(text.rfind(L"This wizard will guide you through the installation of Fennix Web on your computer.", 0), 0u)
+        << testing::PrintToString(text);
+    EXPECT_NE(text.find(std::wstring(L"Click \"") + language.next + L"\" to continue."), std::wstring::npos)
+        << testing::PrintToString(text);
+    EXPECT_FALSE(ControlVisible(page, kLanguageCombo));
+    EXPECT_EQ(GetDlgItem(page, kSplashText), nullptr);
+
+    MoveToOwnPlace(window);
+    Sleep(300);  // repainted where it now stands
+
+    // Layout: the page's band and the window's band form one accent strip under the page's text,
+    // with Next on it.
+    RECT client;
+    GetClientRect(window, &client);
+    const RECT band = RectIn(window, GetDlgItem(page, kButtonBand));
+    const RECT next = RectIn(window, GetDlgItem(page, kNextButton));
+    const RECT textRect = RectIn(window, GetDlgItem(page, kSplashTextQv));
+    EXPECT_LE(textRect.bottom, band.top);
+    EXPECT_GE(next.top, band.top);
+    EXPECT_LE(next.bottom, client.bottom);
+    EXPECT_GT(next.left, (client.right - client.left) / 2);  // at the right
+    const RECT windowBand = RectIn(window, GetDlgItem(window, kBottomBand));
+    EXPECT_GE(windowBand.bottom, client.bottom);
+    for (POINT point : {POINT{3, client.bottom - 4}, POINT{band.left + 20, band.top + 10},
+                        POINT{200, (next.top + next.bottom) / 2}})
+        EXPECT_EQ(ScreenPixel(window, point, RGB(127, 188, 66)), RGB(127, 188, 66)) << point.x << "," << point.y;
+    EXPECT_EQ(ScreenPixel(window, POINT{200, band.top - 40}, RGB(255, 255, 255)), RGB(255, 255, 255));
+
+    const std::wstring picture = ArtefactPath(std::wstring(L"language-page-") + language.code + L".png");
+    if (!picture.empty()) {
+        EXPECT_TRUE(SaveScreenshot(window, picture));
+    }
+}
+
+TEST_F(WizardTest, ClosingAsksAndCancelLeavesItExactlyAsItWas) {
+    const Language language = Expected();
+    const std::vector<ControlInfo> before = ListControls(page);
+
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    HWND box = WaitForMessageBox(wizard.Id());
+    ASSERT_NE(box, nullptr) << "closing did not ask";
+    EXPECT_EQ(MessageBoxText(box), language.exitQuestion);
+    EXPECT_EQ(WindowText(box), L"");
+    EXPECT_NE(GetDlgItem(box, IDCANCEL), nullptr);
+    ClickButton(box, IDCANCEL);
+
+    for (int i = 0; i < 100 && IsWindow(box); ++i)
+        Sleep(50);
+    EXPECT_FALSE(IsWindow(box));
+    EXPECT_TRUE(wizard.IsRunning());
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_EQ(VisiblePage(window), page);
+    const std::vector<ControlInfo> after = ListControls(page);
+    ASSERT_EQ(after.size(), before.size());
+    for (size_t i = 0; i < after.size(); ++i) {
+        EXPECT_EQ(after[i].id, before[i].id);
+        EXPECT_EQ(after[i].text, before[i].text);
+        EXPECT_EQ(after[i].visible, before[i].visible);
+    }
+
+    // Escape asks too; this time the answer is OK and the wizard ends.
+    PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+    box = WaitForMessageBox(wizard.Id());
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(MessageBoxText(box), language.exitQuestion);
+    ClickButton(box, IDOK);
+    DWORD code = 1;
+    ASSERT_TRUE(wizard.WaitForExit(15000, &code));
+    EXPECT_EQ(code, 0u);
+
+    // Its private temporary folder went with it. (Another test may have made one at the same time:
+    // at least one of those seen must be gone, and the wizard's is the one that lasts.)
+    ASSERT_FALSE(tempFolders.empty()) << "the wizard made no temporary folder";
+    const std::set<std::wstring> remaining = PrivateFolders();
+    size_t removed = 0;
+    for (const auto& folder : tempFolders)
+        removed += remaining.count(folder) == 0;
+    EXPECT_GE(removed, 1u);
+}
+
+TEST_F(WizardTest, NextOnTheOnlyPageKeepsTheWizardOpen) {
+    // The loading page that follows is not part of the list yet: Next changes nothing.
+    ClickButton(page, kNextButton);
+    Sleep(500);
+    EXPECT_TRUE(wizard.IsRunning());
+    EXPECT_EQ(VisiblePage(window), page);
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    HWND box = WaitForMessageBox(wizard.Id());
+    ASSERT_NE(box, nullptr);
+    ClickButton(box, IDOK);
+    ASSERT_TRUE(wizard.WaitForExit(15000));
+}

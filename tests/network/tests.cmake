@@ -1,0 +1,27 @@
+# Network tests: the local HTTPS backend as a fixture, one scenario at a time (RESOURCE_LOCK backend).
+set(FENNIX_BACKEND_RUN_DIR ${CMAKE_BINARY_DIR}/backend)
+add_test(NAME backend.start
+    COMMAND ${CMAKE_CURRENT_LIST_DIR}/backend-start.sh ${FENNIX_BACKEND_RUN_DIR} ${CMAKE_SOURCE_DIR}/tools/backend/server.py)
+add_test(NAME backend.stop COMMAND ${CMAKE_CURRENT_LIST_DIR}/backend-stop.sh ${FENNIX_BACKEND_RUN_DIR})
+set_tests_properties(backend.start PROPERTIES FIXTURES_SETUP backend RESOURCE_LOCK backend)
+set_tests_properties(backend.stop PROPERTIES FIXTURES_CLEANUP backend RESOURCE_LOCK backend)
+
+# Pure package and parameter logic: no network, both prefixes.
+fennix_add_test(package_test SOURCES network/PackageTest.cpp network/PackageParametersTest.cpp)
+
+# Everything that talks to the backend; port 443 is one, so the 64-bit prefix only.
+fennix_add_test(network_test
+    SOURCES network/TestBackend.cpp network/DownloadManagerTest.cpp network/EventReportTest.cpp
+            network/ConfigurationRequestTest.cpp network/PackageImageTest.cpp
+    PREFIXES win64)
+set_property(TEST network_test.win64 APPEND PROPERTY FIXTURES_REQUIRED backend)
+set_property(TEST network_test.win64 APPEND PROPERTY RESOURCE_LOCK backend)
+set_property(TEST network_test.win64 APPEND PROPERTY ENVIRONMENT
+    "FENNIX_BACKEND_DIR=${FENNIX_BACKEND_RUN_DIR};FENNIX_BACKEND_FILES=${CMAKE_SOURCE_DIR}/tools/backend/demo")
+
+# Throughput figures, not a test: tests/network/run-benchmark.sh runs it.
+add_executable(download_benchmark network/DownloadBenchmark.cpp)
+target_include_directories(download_benchmark PRIVATE ${CMAKE_SOURCE_DIR})
+target_compile_options(download_benchmark PRIVATE ${FENNIX_WARNINGS})
+target_link_libraries(download_benchmark PRIVATE fennix_test_config fennix_core)
+target_link_options(download_benchmark PRIVATE -municode)

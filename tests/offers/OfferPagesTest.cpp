@@ -1,0 +1,300 @@
+// The loading page and the product page created in the test process, against the local backend.
+#include <windows.h>
+#include <commctrl.h>
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <climits>
+
+#include "backend/LoadingPage.h"
+#include "backend/Package.h"
+#include "config/ConfigurationManager.h"
+#include "pages/ProductPage.h"
+#include "resources/resource.h"
+#include "tests/contentpages/PageHost.h"
+#include "tests/network/TestBackend.h"
+#include "tests/offers/OfferJson.h"
+
+using namespace contentpages_test;
+using namespace offers_test;
+
+namespace {
+
+// The configuration fields these pages read or write, restored when the test ends.
+class OfferScope {
+public:
+    OfferScope()
+        : config(*ConfigurationManager::GetInstance()),
+          wizardType_(config.wizardType),
+          channel_(config.channel),
+          productTitle_(config.productTitle),
+          maxOffers_(config.maxOffers),
+          offerCount_(config.offerCount),
+          offerDeclined_(config.offerDeclined),
+          imageBaseUrl_(config.imageBaseUrl) {}
+    ~OfferScope() {
+        config.wizardType = wizardType_;
+        config.channel = channel_;
+        config.productTitle = productTitle_;
+        config.maxOffers = maxOffers_;
+        config.offerCount = offerCount_;
+        config.offerDeclined = offerDeclined_;
+        config.imageBaseUrl = imageBaseUrl_;
+        config.acceptedPackages.clear();
+        config.shownPackages.clear();
+    }
+    ConfigurationManager& config;
+
+private:
+    WizardType wizardType_;
+    std::wstring channel_, productTitle_;
+    int maxOffers_, offerCount_;
+    bool offerDeclined_;
+    std::wstring imageBaseUrl_;
+};
+
+// Creates a page's window on the host as the wizard window does and records its button reports.
+template <typename Page, typename... Args>
+std::unique_ptr<Page> Place(PageHost& host, std::vector<ButtonType>& pressed, Args&&... args) {
+    auto page = std::make_unique<Page>(std::forward<Args>(args)...);
+    EXPECT_TRUE(page->Create(host.Hwnd()));
+    page->SetBackgroundColor(ConfigurationManager::GetInstance()->backgroundColor, true);
+    page->SetButtonCallback([&pressed](ButtonType type) { pressed.push_back(type); });
+    SetWindowPos(page->GetHwnd(), nullptr, 10, 10, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    ShowWindow(page->GetHwnd(), SW_SHOW);
+    Pump(20);
+    return page;
+}
+
+std::vector<std::wstring> LinkUrls(HWND link) {
+    std::vector<std::wstring> urls;
+    for (int i = 0;; ++i) {
+        LITEM item{};
+        item.mask = LIF_ITEMINDEX | LIF_URL;
+        item.iLink = i;
+        if (!SendMessageW(link, LM_GETITEM, 0, reinterpret_cast<LPARAM>(&item)))
+            return urls;
+        urls.push_back(item.szUrl);
+    }
+}
+
+// The event reports of the log, with their data decoded.
+std::vector<nlohmann::json> Events(const std::vector<nlohmann::json>& requests) {
+    std::vector<nlohmann::json> events;
+    for (const auto& request : requests)
+        if (request.value("path", "") == "/qdd" && request["body_text"].is_string())
+            events.push_back(nlohmann::json::parse(
+                nlohmann::json::parse(request["body_text"].get<std::string>()).at("data").get<std::string>()));
+    return events;
+}
+
+}  // namespace
+
+TEST(ProductPage, SkipAllOnlyWhereAnotherOfferCanFollow) {
+    OfferScope scope;
+    PageHost host;
+    auto languages = host.Languages(L"en_US");
+    struct Case {
+        int index;
+        int offerCount;
+        int maxShownWith;
+        bool visible;
+    };
+    const Case cases[] = {
+        {0, 3, INT_MAX, true}, {1, 3, INT_MAX, true}, {2, 3, INT_MAX, false},
+        {0, 3, 1, false},      {1, 3, 2, false},      {0, 3, 2, true},
+        {0, 1, INT_MAX, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "index " << c.index << " of " << c.offerCount << ", mo " << c.maxShownWith);
+        scope.config.offerCount = c.offerCount;
+        std::vector<ButtonType> pressed;
+        auto page = Place<ProductPage>(host, pressed, languages,
+                                       MakeOffer(PartnerOffer("s", {{"mo", c.maxShownWith}}), c.index));
+        EXPECT_EQ(IsShown(GetDlgItem(page->GetHwnd(), IDC_SKIP_ALL_BUTTON)), c.visible);
+    }
+}
+
+TEST(ProductPage, DisclaimerCarriesTheOfferInEveryLanguage) {
+    OfferScope scope;
+    scope.config.offerCount = 1;
+    PageHost host;
+    auto languages = host.Languages(L"en_US");
+    // An address with a quote must stay inside its link.
+    auto offer = MakeOffer(Offer("d", {{"dn", "Zeta Notes"}, {"cp", "https://localhost/p\"x"}}), 0);
+    std::vector<ButtonType> pressed;
+    auto page = Place<ProductPage>(host, pressed, languages, offer);
+    HWND link = GetDlgItem(page->GetHwnd(), IDC_PRODUCT_DISCLAIMER);
+
+    for (const wchar_t* locale : {L"en_US", L"es"}) {
+        SCOPED_TRACE(std::string(locale, locale + wcslen(locale)));
+        if (std::wstring(locale) == L"es")
+            host.SwitchLanguage(*languages, locale);  // re-labels the page after its initialisation
+        const std::wstring text = Text(link);
+        EXPECT_EQ(text.find(L"[PACKAGE_"), std::wstring::npos) << testing::PrintToString(text);
+        const size_t first = text.find(L"Zeta Notes");
+        ASSERT_NE(first, std::wstring::npos);
+        EXPECT_NE(text.find(L"Zeta Notes", first + 1), std::wstring::npos);
+        EXPECT_EQ(LinkUrls(link),
+                  (std::vector<std::wstring>{L"https://localhost/p%22x", L"https://localhost/terms/d"}));
+    }
+    EXPECT_NE(Text(GetDlgItem(page->GetHwnd(), IDC_ACCEPT_BUTTON)), L"ACCEPT placeholder");
+}
+
+TEST(ProductPage, LinkOpensTheOffersAddressAndThePageStays) {
+    OfferScope scope;
+    scope.config.offerCount = 1;
+    PageHost host;
+    OpenedUrls opened;
+    std::vector<ButtonType> pressed;
+    auto page = Place<ProductPage>(host, pressed, host.Languages(L"en_US"), MakeOffer(Offer("l"), 0));
+    ASSERT_TRUE(ClickLink(GetDlgItem(page->GetHwnd(), IDC_PRODUCT_DISCLAIMER), 0));
+    EXPECT_EQ(opened.urls, std::vector<std::wstring>{L"https://localhost/privacy/l"});
+    EXPECT_TRUE(pressed.empty());
+}
+
+TEST(ProductPage, AnswersAreRecordedAndReported) {
+    OfferScope scope;
+    scope.config.offerCount = 3;
+    scope.config.offerDeclined = false;
+    TestBackend backend;
+    backend.SetScenario({{"config", nlohmann::json::object()}});
+    const size_t mark = backend.Mark();
+    PageHost host;
+    auto languages = host.Languages(L"en_US");
+
+    auto accepted = MakeOffer(Offer("acc"), 0);
+    auto declined = MakeOffer(Offer("dec"), 1);
+    auto skipper = MakeOffer(Offer("ska"), 0);
+    std::vector<ButtonType> pressed;
+    auto acceptPage = Place<ProductPage>(host, pressed, languages, accepted);
+    acceptPage->OnNavigateToPage();
+    acceptPage->OnNavigateToPage();  // every arrival counts
+    Click(GetDlgItem(acceptPage->GetHwnd(), IDC_ACCEPT_BUTTON));
+    Click(GetDlgItem(acceptPage->GetHwnd(), IDC_ACCEPT_BUTTON));
+    EXPECT_EQ(scope.config.acceptedPackages, (PackageList{accepted, accepted}));
+    EXPECT_EQ(scope.config.shownPackages, (PackageList{accepted, accepted}));
+    EXPECT_FALSE(scope.config.offerDeclined);
+
+    auto declinePage = Place<ProductPage>(host, pressed, languages, declined);
+    Click(GetDlgItem(declinePage->GetHwnd(), IDC_DECLINE_BUTTON));
+    EXPECT_TRUE(scope.config.offerDeclined);
+    auto skipPage = Place<ProductPage>(host, pressed, languages, skipper);
+    Click(GetDlgItem(skipPage->GetHwnd(), IDC_SKIP_ALL_BUTTON));
+
+    EXPECT_EQ(pressed, (std::vector<ButtonType>{ButtonType::Accept, ButtonType::Accept, ButtonType::Decline,
+                                                ButtonType::SkipAll}));
+    EXPECT_EQ(scope.config.acceptedPackages.size(), 2u);
+    declined->WaitForReports();
+    skipper->WaitForReports();
+    std::vector<std::pair<std::string, std::string>> events;
+    for (const auto& event : Events(backend.Requests(mark)))
+        events.emplace_back(event.value("5", ""), event.value("6", ""));
+    std::sort(events.begin(), events.end());
+    EXPECT_EQ(events, (std::vector<std::pair<std::string, std::string>>{{"dec", "4"}, {"ska", "4"}}));
+}
+
+TEST(ProductPage, ArrivalOnAPartnerOfferDelaysItsNextShowing) {
+    OfferScope scope;
+    scope.config.offerCount = 1;
+    const std::string keyPath = "SOFTWARE\\FennixOffersTest\\NoShow";
+    auto offer = MakeOffer(Offer("pn", {{"pn", true}, {"pnr", keyPath}}), 0);
+    PageHost host;
+    std::vector<ButtonType> pressed;
+    auto page = Place<ProductPage>(host, pressed, host.Languages(L"en_US"), offer);
+    page->OnNavigateToPage();
+
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_READ, &key), ERROR_SUCCESS);
+    DWORD values = 0;
+    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr, nullptr, nullptr);
+    RegCloseKey(key);
+    EXPECT_EQ(values, 1u);
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\FennixOffersTest");
+    EXPECT_EQ(scope.config.shownPackages, PackageList{offer});
+}
+
+namespace {
+
+struct LoadRecord {
+    std::atomic<int> calls{0};
+    std::atomic<DWORD> threadId{0};
+    PackageList packages;
+    std::vector<std::pair<std::wstring, std::wstring>> errors;
+};
+
+// Shows a loading page, starts it and pumps until it handed over (or showed an error) and a little longer.
+std::unique_ptr<LoadingPage> Load(PageHost& host, LoadRecord& record) {
+    std::vector<ButtonType> pressed;
+    auto page = Place<LoadingPage>(host, pressed, host.Languages(L"en_US"));
+    page->SetLoadCompleteCallback([&record](PackageList packages) {
+        record.packages = std::move(packages);
+        record.threadId = GetCurrentThreadId();
+        ++record.calls;
+    });
+    page->SetErrorCallback([&record](const std::wstring& title, const std::wstring& text) {
+        record.errors.emplace_back(title, text);
+    });
+    page->OnNavigateToPage();
+    const ULONGLONG end = GetTickCount64() + 30000;
+    while (record.calls == 0 && record.errors.empty() && GetTickCount64() < end)
+        Pump(20);
+    Pump(500);  // a second hand-over would come now
+    return page;
+}
+
+}  // namespace
+
+TEST(LoadingPage, HandsOverOnceAfterTheLastImageAlsoWhenOneFails) {
+    OfferScope scope;
+    TestBackend backend;
+    nlohmann::json images = Offer("img1", {{"i", "offer1.png"}});
+    nlohmann::json missing = Offer("img2", {{"i", "no-such-image.png"}});
+    nlohmann::json slow = Offer("img3", {{"i", "offer3.png"}});
+    backend.SetScenario({{"config", {{"l", "US"}, {"f", {{"a", "a"}, {"m", 3}}}, {"o", {images, missing, slow}}}},
+                         {"files", backend.filesDir},
+                         {"routes", {{{"path", "/f/offer3.png"}, {"delay", 1.0}}}}});
+    PageHost host;
+    LoadRecord record;
+    auto page = Load(host, record);
+    ASSERT_EQ(record.calls, 1);
+    ASSERT_EQ(record.packages.size(), 3u);
+    EXPECT_TRUE(record.packages[0]->image);
+    EXPECT_FALSE(record.packages[1]->image);
+    EXPECT_TRUE(record.packages[2]->image);  // the slowest download finished before the hand-over
+    EXPECT_NE(record.threadId, GetCurrentThreadId());
+    EXPECT_EQ(scope.config.offerCount, 3);
+    EXPECT_EQ(scope.config.maxOffers, 3);
+    EXPECT_TRUE(record.errors.empty());
+}
+
+TEST(LoadingPage, UnusableResponseLeavesTheIsvWizardWithoutOffers) {
+    OfferScope scope;
+    TestBackend backend;
+    backend.SetScenario({{"config", "this is not JSON"}});
+    PageHost host;
+    LoadRecord record;
+    auto page = Load(host, record);
+    EXPECT_EQ(record.calls, 1);
+    EXPECT_TRUE(record.packages.empty());
+    EXPECT_EQ(record.threadId, GetCurrentThreadId());  // nothing to download: on the window thread
+    EXPECT_TRUE(record.errors.empty());
+}
+
+TEST(LoadingPage, DlmProductWithoutAddressShowsTheConfigurationError) {
+    OfferScope scope;
+    scope.config.wizardType = WizardType::DLM;
+    TestBackend backend;
+    backend.SetScenario({{"config", {{"i", {{"ct", "Tool"}, {"cu", ""}}}}}});
+    PageHost host;
+    LoadRecord record;
+    auto page = Load(host, record);
+    EXPECT_EQ(record.calls, 0);
+    ASSERT_EQ(record.errors.size(), 1u);
+    EXPECT_EQ(record.errors[0].first, L"Something went wrong");
+    EXPECT_EQ(record.errors[0].second, L"Please try to download later");
+}
