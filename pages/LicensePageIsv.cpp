@@ -59,6 +59,11 @@ BOOL LicensePageIsv::OnInitDialog() {
     return TRUE;
 }
 
+void LicensePageIsv::OnNavigateToPage() {
+    SendMessageW(licenseText_, EM_SETSEL, 0, 0);
+    SendMessageW(licenseText_, EM_SCROLLCARET, 0, 0);
+}
+
 void LicensePageIsv::UpdateTexts() {
     IPage::UpdateTexts();
     FillDisclaimerUrls();

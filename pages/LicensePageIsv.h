@@ -7,7 +7,8 @@ class LicensePageIsv : public IPage {
 public:
     explicit LicensePageIsv(std::shared_ptr<LanguageManager> languageManager);
 
-    void OnNavigateToPage() override {}
+    // Arriving gives the licence box the focus, which selects the whole text and scrolls to its end.
+    void OnNavigateToPage() override;
     void SetButtonCallback(ButtonCallback callback) override { buttonCallback = std::move(callback); }
     void SetErrorCallback(ErrorCallback callback) override { errorCallback = std::move(callback); }
     // Also puts the configuration's addresses into the disclaimer's links again.

@@ -22,7 +22,7 @@ function(fennix_add_spanish_variant name)
             TIMEOUT 300
             ENVIRONMENT "${_env};LC_ALL=es_ES.UTF-8;FENNIX_EXPECT_LANGUAGE=es")
         if(_lock)
-            set_tests_properties(${name}.${prefix}.es PROPERTIES RESOURCE_LOCK ${_lock})
+            set_tests_properties(${name}.${prefix}.es PROPERTIES RESOURCE_LOCK "${_lock}")
         endif()
     endforeach()
 endfunction()

@@ -99,7 +99,7 @@ TEST_F(RegistryLookupTest, Wow6432NodeSpecTestsTheThirtyTwoBitView) {
     }
     scratch::CreateKey(HKEY_LOCAL_MACHINE, VendorPath(), kView32);
     RegistryLookup lookup;
-    // On 32-bit Windows there is no redirection, so the specification never exists.
+    // On 32-bit Windows there is no redirection, so the 32-bit key path never exists.
     EXPECT_EQ(lookup.AnyKeyExists({keySpec}), scratch::ExpectWow64());
 }
 

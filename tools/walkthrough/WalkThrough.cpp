@@ -1,0 +1,91 @@
+// WalkThrough <wizard.exe> <folder>: runs the wizard from its first page to the end as a user who
+// accepts everything would, saving a picture of every page as <folder>\NN-<page>.png.
+// Prints one line per page; exits 0 when the finish page was reached and Finish pressed.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "resources/resource.h"
+#include "tests/e2e/WizardDriver.h"
+
+using namespace testing_support;
+
+namespace {
+
+struct Step {
+    int button;            // the control that moves on from this page
+    const wchar_t* name;   // for the picture's file name
+};
+
+// The forward button tells the pages apart; the download page has none and moves on by itself.
+Step Classify(HWND page) {
+    if (ControlVisible(page, IDC_FINISH_BUTTON))
+        return {IDC_FINISH_BUTTON, L"finish"};
+    if (ControlVisible(page, IDC_CLOSE_BUTTON))
+        return {IDC_CLOSE_BUTTON, L"error"};
+    if (ControlVisible(page, IDC_ACCEPT_BUTTON))
+        return {IDC_ACCEPT_BUTTON, L"product"};
+    if (ControlVisible(page, IDC_AGREE_BUTTON))
+        return {IDC_AGREE_BUTTON, L"license"};
+    if (ControlVisible(page, IDC_NEXT_BUTTON))
+        return {IDC_NEXT_BUTTON, L"language"};
+    return {0, L"progress"};
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 3) {
+        fwprintf(stderr, L"usage: WalkThrough <wizard.exe> <folder>\n");
+        return 2;
+    }
+    const std::wstring folder = argv[2];
+    CreateDirectoryW(folder.c_str(), nullptr);
+
+    WizardProcess wizard;
+    if (!wizard.Start(argv[1])) {
+        fwprintf(stderr, L"cannot start %ls\n", argv[1]);
+        return 1;
+    }
+    HWND window = WaitForWindow(wizard.Id(), [](HWND hwnd) { return !IsMessageBox(hwnd); }, 30000);
+    if (!window) {
+        fwprintf(stderr, L"the wizard window did not appear\n");
+        return 1;
+    }
+
+    HWND previous = nullptr;
+    for (int number = 1; number <= 40; ++number) {
+        HWND page = WaitForPage(window, [&](HWND hwnd) { return hwnd != previous; }, 120000);
+        if (!page) {
+            fwprintf(stderr, L"no new page after page %d\n", number - 1);
+            return 1;
+        }
+        Step step = Classify(page);
+        if (step.button == 0) {
+            // Loading or downloading: picture it once it has drawn, then wait for what follows.
+            Sleep(150);
+            wchar_t file[64];
+            swprintf(file, 64, L"%02d-%ls.png", number, step.name);
+            SaveScreenshot(window, folder + L"\\" + file);
+            wprintf(L"%ls\n", file);
+            fflush(stdout);
+            previous = page;
+            continue;
+        }
+        Sleep(500);  // images and texts paint after the page is shown
+        wchar_t file[64];
+        swprintf(file, 64, L"%02d-%ls.png", number, step.name);
+        SaveScreenshot(window, folder + L"\\" + file);
+        wprintf(L"%ls\n", file);
+        fflush(stdout);
+        previous = page;
+        ClickButton(page, step.button);
+        if (step.button == IDC_FINISH_BUTTON || step.button == IDC_CLOSE_BUTTON) {
+            DWORD code = 0;
+            bool ended = wizard.WaitForExit(30000, &code);
+            return ended && step.button == IDC_FINISH_BUTTON ? 0 : 1;
+        }
+    }
+    return 1;
+}
