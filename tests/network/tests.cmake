@@ -25,3 +25,7 @@ target_include_directories(download_benchmark PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(download_benchmark PRIVATE ${FENNIX_WARNINGS})
 target_link_libraries(download_benchmark PRIVATE fennix_test_config fennix_core)
 target_link_options(download_benchmark PRIVATE -municode)
+
+# The test backend's own self-check: free ports and a scratch CA, so it runs beside everything else.
+add_test(NAME backend_selftest COMMAND bash ${CMAKE_SOURCE_DIR}/tools/backend/selftest.sh)
+set_tests_properties(backend_selftest PROPERTIES TIMEOUT 120)
