@@ -1,35 +1,17 @@
 #include "eligibility/BrowserChecks.h"
 
 #include <windows.h>
-#include <wincrypt.h>
 
 #include <cwchar>
-#include <stdexcept>
 #include <vector>
 
 #include "app/Handle.h"
 #include "app/Strings.h"
 #include "config/FolderPlaceholders.h"
+#include "events/CryptoHash.h"
 #include "eligibility/NumberConversions.h"
 #include "eligibility/SystemChecks.h"
 
-namespace {
-
-struct CryptProviderTraits {
-    using pointer = HCRYPTPROV;
-    static pointer Invalid() noexcept { return 0; }
-    static bool IsValid(pointer value) noexcept { return value != 0; }
-    static void Close(pointer value) noexcept { CryptReleaseContext(value, 0); }
-};
-
-struct CryptHashTraits {
-    using pointer = HCRYPTHASH;
-    static pointer Invalid() noexcept { return 0; }
-    static bool IsValid(pointer value) noexcept { return value != 0; }
-    static void Close(pointer value) noexcept { CryptDestroyHash(value); }
-};
-
-}  // namespace
 
 bool UninstallStampTooRecent(uint64_t stampSeconds, int32_t minDays, uint64_t now) {
     // The day count is scaled in 32-bit signed arithmetic (wrapping, not undefined), then widened.
@@ -113,30 +95,7 @@ std::wstring LocalDateText(std::time_t when) {
 }
 
 std::wstring BrandValueName(const std::wstring& brandName) {
-    const std::string bytes = WideToAnsi(brandName);
-    try {
-        UniqueHandle<CryptProviderTraits> provider;
-        if (!CryptAcquireContextW(provider.put(), nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT))
-            throw std::runtime_error("CryptAcquireContext failed");
-        UniqueHandle<CryptHashTraits> hash;
-        if (!CryptCreateHash(provider.get(), CALG_MD5, 0, 0, hash.put()))
-            throw std::runtime_error("CryptCreateHash failed");
-        if (!CryptHashData(hash.get(), reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()),
-                           0))
-            throw std::runtime_error("CryptHashData failed");
-        BYTE digest[16] = {};
-        DWORD size = sizeof digest;
-        if (!CryptGetHashParam(hash.get(), HP_HASHVAL, digest, &size, 0) || size != sizeof digest)
-            throw std::runtime_error("CryptGetHashParam failed");
-        static const wchar_t hex[] = L"0123456789abcdef";
-        std::wstring name;
-        for (BYTE b : digest) {
-            name += hex[b >> 4];
-            name += hex[b & 15];
-        }
-        return name;
-    } catch (const std::runtime_error&) {
-        // Without a name no stamp can be found or written; the offer simply shows.
-        return std::wstring();
-    }
+    // Without a name no stamp can be found or written; the offer simply shows.
+    const std::string digest = Md5Hex(WideToAnsi(brandName));
+    return std::wstring(digest.begin(), digest.end());
 }

@@ -21,10 +21,9 @@ struct CryptHashTraits {
     static void Close(pointer value) noexcept { CryptDestroyHash(value); }
 };
 
-std::string HashHex(ALG_ID algorithm, const std::string& bytes) {
+std::string HashHex(DWORD providerType, ALG_ID algorithm, const std::string& bytes) {
     UniqueHandle<CryptProviderTraits> provider;
-    // The AES provider is the one that knows SHA-256.
-    if (!CryptAcquireContextW(provider.put(), nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT))
+    if (!CryptAcquireContextW(provider.put(), nullptr, nullptr, providerType, CRYPT_VERIFYCONTEXT))
         return {};
     UniqueHandle<CryptHashTraits> hash;
     if (!CryptCreateHash(provider.get(), algorithm, 0, 0, hash.put()))
@@ -46,4 +45,6 @@ std::string HashHex(ALG_ID algorithm, const std::string& bytes) {
 
 }  // namespace
 
-std::string Sha256Hex(const std::string& bytes) { return HashHex(CALG_SHA_256, bytes); }
+// The AES provider is the one that knows SHA-256.
+std::string Sha256Hex(const std::string& bytes) { return HashHex(PROV_RSA_AES, CALG_SHA_256, bytes); }
+std::string Md5Hex(const std::string& bytes) { return HashHex(PROV_RSA_FULL, CALG_MD5, bytes); }
