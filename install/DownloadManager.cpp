@@ -3,6 +3,7 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <functional>
 #include <mutex>
 #include <new>
 #include <thread>
@@ -150,6 +151,33 @@ std::wstring SafeFileName(std::wstring name) {
     return name;
 }
 
+// Reads the response body chunk by chunk as the server makes it available, handing each to `sink`.
+void ReadBody(HINTERNET request, const std::atomic<bool>& cancelled,
+              const std::function<void(const char*, DWORD)>& sink) {
+    std::vector<char> buffer;
+    for (;;) {
+        if (cancelled)
+            throw DownloadError(L"Download cancelled.");
+        DWORD available = 0;
+        if (!WinHttpQueryDataAvailable(request, &available))
+            ThrowSystemError(L"Failed to query data", GetLastError());
+        if (available == 0)
+            break;
+        try {
+            if (buffer.size() < static_cast<size_t>(available) + 1)
+                buffer.resize(static_cast<size_t>(available) + 1);
+        } catch (const std::bad_alloc&) {
+            throw DownloadError(L"Out of memory.");
+        }
+        DWORD read = 0;
+        if (!WinHttpReadData(request, buffer.data(), available, &read))
+            ThrowSystemError(L"Failed to read data", GetLastError());
+        if (read == 0)
+            break;
+        sink(buffer.data(), read);
+    }
+}
+
 }  // namespace
 
 std::shared_ptr<DownloadManager> DownloadManager::GetInstance() {
@@ -240,29 +268,10 @@ void DownloadManager::DownloadFileWinHttp(const std::wstring& url, HWND window, 
     target.EnsureOpen();
 
     DownloadProgress progress(window, lengthKnown, length);
-    std::vector<char> buffer;
-    for (;;) {
-        if (cancelled)
-            throw DownloadError(L"Download cancelled.");
-        DWORD available = 0;
-        if (!WinHttpQueryDataAvailable(request, &available))
-            ThrowSystemError(L"Failed to query data", GetLastError());
-        if (available == 0)
-            break;
-        try {
-            if (buffer.size() < static_cast<size_t>(available) + 1)
-                buffer.resize(static_cast<size_t>(available) + 1);
-        } catch (const std::bad_alloc&) {
-            throw DownloadError(L"Out of memory.");
-        }
-        DWORD read = 0;
-        if (!WinHttpReadData(request, buffer.data(), available, &read))
-            ThrowSystemError(L"Failed to read data", GetLastError());
-        if (read == 0)
-            break;
-        target.Write(buffer.data(), read);
+    ReadBody(request, cancelled, [&](const char* bytes, DWORD read) {
+        target.Write(bytes, read);
         progress.Add(read);
-    }
+    });
     target.Close();
     if (lengthKnown)
         target.CheckLength(length, L"Failed to open downloaded file.", false);
@@ -278,28 +287,10 @@ void DownloadManager::DownloadToMemoryOnce(std::wstring& url, int& redirects, st
     if (exchange->status < 200 || exchange->status > 399)
         throw DownloadError(StatusFailure(exchange->status));
     HINTERNET request = exchange->request.get();
-    std::vector<unsigned char> chunk;
-    for (;;) {
-        if (cancelled)
-            throw DownloadError(L"Download cancelled.");
-        DWORD available = 0;
-        if (!WinHttpQueryDataAvailable(request, &available))
-            ThrowSystemError(L"Failed to query data", GetLastError());
-        if (available == 0)
-            break;
-        try {
-            if (chunk.size() < static_cast<size_t>(available) + 1)
-                chunk.resize(static_cast<size_t>(available) + 1);
-        } catch (const std::bad_alloc&) {
-            throw DownloadError(L"Out of memory.");
-        }
-        DWORD read = 0;
-        if (!WinHttpReadData(request, chunk.data(), available, &read))
-            ThrowSystemError(L"Failed to read data", GetLastError());
-        if (read == 0)
-            break;
-        data.insert(data.end(), chunk.begin(), chunk.begin() + read);
-    }
+    ReadBody(request, cancelled, [&](const char* bytes, DWORD read) {
+        data.insert(data.end(), reinterpret_cast<const unsigned char*>(bytes),
+                    reinterpret_cast<const unsigned char*>(bytes) + read);
+    });
 }
 
 DownloadBuffer DownloadManager::DownloadToMemory(const std::wstring& url) {
