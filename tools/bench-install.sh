@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# Prints the time of a full wizard run, start to finish page, with the product and two offers of
+# 50 MiB each served by the local backend, beside the sum of the plain download times of the three
+# files (the wizard's DownloadManager in a helper program), and the wizard's peak memory.
+# Prints figures only; it asserts nothing.
+# Needs port 443 free: unshare -n bash -c 'ip link set lo up; bash tools/bench-install.sh'
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${FENNIX_BUILD_DIR:-$root/build}
+runs=${RUNS:-3}
+size=$((50 * 1024 * 1024))
+source "$root/tools/bench/bench-lib.sh"
+bench_build FennixWebSetup InstallTimer DownloadTimer sample_product_setup sample_offer1_setup sample_offer2_setup
+
+work=$build/bench-install
+rm -rf "$work"
+mkdir -p "$work/files/installers"
+inst=$work/files/installers
+# Bytes appended to an .exe are ignored by Windows, so padded sample installers still run.
+cp "$build/installers/fxweb-setup.exe" "$inst/fxweb-setup.exe"
+cp "$build/installers/offer1-setup.exe" "$inst/offer1-setup.exe"
+truncate -s "$size" "$inst/fxweb-setup.exe" "$inst/offer1-setup.exe"
+# The zipped offer: its installer and random filler, stored, making the archive exactly 50 MiB.
+python3 - "$inst/offer2-setup.zip" "$build/installers/offer2-setup.exe" "$size" <<'PY'
+import os, sys, zipfile
+out, exe, size = sys.argv[1], sys.argv[2], int(sys.argv[3])
+exe_name, filler_name = "offer2-setup.exe", "data/filler.bin"
+with zipfile.ZipFile(out, "w", compression=zipfile.ZIP_DEFLATED) as archive:
+    archive.write(exe, arcname=exe_name)
+    # What is left once the filler's local header and the central directory are written.
+    left = size - archive.fp.tell() - (30 + len(filler_name)) - (46 + len(exe_name)) - (46 + len(filler_name)) - 22
+    archive.writestr(zipfile.ZipInfo(filler_name, (2024, 1, 1, 0, 0, 0)), os.urandom(left), compress_type=zipfile.ZIP_STORED)
+PY
+cp "$root/tools/backend/demo/offer1.png" "$root/tools/backend/demo/offer2.png" "$work/files/"
+
+python3 - "$work" >"$work/scenario.json" <<'PY'
+import json, sys
+work = sys.argv[1]
+def offer(n, url):
+    return {"ad": {"o": f"bench-offer-{n}", "f": "bench"},
+            "ps": {"i": f"offer{n}.png", "dn": f"Bench Offer {n}", "u": url, "p": "/S",
+                   "cp": "https://localhost/legal/offer-privacy/", "ctu": "https://localhost/legal/offer-terms/",
+                   "c": "bench", "v": n}}
+print(json.dumps({
+    "config": {"l": "US", "f": {"a": "a", "m": 3},
+               "o": [offer(1, "installers/offer1-setup.exe"), offer(2, "installers/offer2-setup.zip")]},
+    "files": work + "/files",
+    "routes": [{"path": "/endpoint/fxweb/os/riserollout/track/beta", "body_file": work + "/files/installers/fxweb-setup.exe"}],
+}))
+PY
+
+bench_start_backend "$work/scenario.json" "$work"
+bench_start_xvfb
+export FENNIX_SAMPLE_FXWEB_NO_WINDOW=1  # the product the wizard launches at the end exits at once
+
+urls=(https://localhost/endpoint/fxweb/os/riserollout/track/beta https://localhost/f/installers/offer1-setup.exe
+      https://localhost/f/installers/offer2-setup.zip)
+totals=() downloads=() sums=() working=() pagefile=()
+for run in $(seq 1 "$runs"); do
+    out=$(bench_wine "$build/tools/bench/InstallTimer.exe" "$(wpath "$build/FennixWebSetup.exe")") \
+        || { echo "$out" >&2; echo "the wizard run did not reach the finish page" >&2; exit 1; }
+    totals+=("$(echo "$out" | sed -n 's/^total //p')")
+    downloads+=("$(echo "$out" | sed -n 's/^download-page //p')")
+    working+=("$(echo "$out" | sed -n 's/^peak-working-set //p')")
+    pagefile+=("$(echo "$out" | sed -n 's/^peak-pagefile //p')")
+    out=$(bench_wine "$build/tools/bench/DownloadTimer.exe" "${urls[@]}") \
+        || { echo "$out" >&2; echo "a plain download failed" >&2; exit 1; }
+    sums+=("$(echo "$out" | sed -n 's/^sum //p')")
+    echo "run $run: wizard ${totals[-1]} ms (download page ${downloads[-1]} ms), plain downloads ${sums[-1]} ms"
+done
+
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+max() { printf '%s\n' "$@" | sort -g | tail -n1; }
+total=$(median "${totals[@]}") download=$(median "${downloads[@]}") sum=$(median "${sums[@]}")
+mib() { awk -v b="$1" 'BEGIN { printf "%.1f", b / 1048576 }'; }
+echo
+printf '%-50s %10s\n' "files (bytes)" "$(stat -c %s "$inst/fxweb-setup.exe" "$inst/offer1-setup.exe" "$inst/offer2-setup.zip" | paste -sd+ | sed 's/+/ + /g')"
+printf '%-50s %10s\n' "full run, start to finish page, median (ms)" "$total"
+printf '%-50s %10s\n' "  of which on the download page (ms)" "$download"
+printf '%-50s %10s\n' "sum of the three plain downloads, median (ms)" "$sum"
+printf '%-50s %10s\n' "download page / plain downloads (ratio)" "$(awk -v a="$download" -v b="$sum" 'BEGIN { printf "%.2f", a / b }')"
+printf '%-50s %10s\n' "full run / plain downloads (ratio)" "$(awk -v a="$total" -v b="$sum" 'BEGIN { printf "%.2f", a / b }')"
+printf '%-50s %10s\n' "wizard peak working set, highest run (MiB)" "$(mib "$(max "${working[@]}")")"
+printf '%-50s %10s\n' "wizard peak pagefile usage, highest run (MiB)" "$(mib "$(max "${pagefile[@]}")")"
+echo "($runs runs; every page answered at once; 64-bit Wine prefix, Xvfb, backend on loopback)"
