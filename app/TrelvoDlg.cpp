@@ -48,6 +48,10 @@ CTrelvoDlg::CTrelvoDlg()
 }
 
 CTrelvoDlg::~CTrelvoDlg() {
+    // The pages go first: the loading page's callback may still run on an image download thread
+    // and write the offers list that is read below.
+    pages_.clear();
+    errorPage_.reset();
     // No GDI+ image may outlive GDI+, which ends right after this window.
     auto config = ConfigurationManager::GetInstance();
     config->productLogo.reset();
@@ -57,8 +61,6 @@ CTrelvoDlg::~CTrelvoDlg() {
             offer->image.reset();
         }
     headerImage_.SetImage(nullptr);
-    pages_.clear();
-    errorPage_.reset();
 }
 
 BOOL CTrelvoDlg::OnInitDialog() {

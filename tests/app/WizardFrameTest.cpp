@@ -6,12 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/TrelvoDlg.h"
 #include "config/ConfigurationManager.h"
 #include "install/DownloadManager.h"
 #include "install/ErrorPage.h"
 #include "resources/resource.h"
 #include "tests/e2e/WizardDriver.h"
+#include "tests/network/TestBackend.h"
 #include "tests/pages/TestPage.h"
 
 using namespace testing_support;
@@ -37,6 +40,23 @@ RECT ChildRect(HWND parent, HWND child) {
     return rect;
 }
 
+// Runs the window thread's messages until `done` holds; false on time-out.
+template <typename Done>
+bool PumpUntil(Done done, DWORD milliseconds = 30000) {
+    const ULONGLONG end = GetTickCount64() + milliseconds;
+    while (!done()) {
+        if (GetTickCount64() > end)
+            return false;
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        Sleep(10);
+    }
+    return true;
+}
+
 // A wizard window of the test's own, made modeless so the test can drive it between messages.
 class WizardFrameTest : public testing::Test {
 protected:
@@ -51,6 +71,7 @@ protected:
 
     void SetUp() override {
         ConfigurationManager::GetInstance()->cancelRequested = false;
+        ConfigurationManager::GetInstance()->productPackage.reset();  // made only by Next on the first page
         DownloadManager::GetInstance()->cancelled = false;
         wizard = std::make_unique<CTrelvoDlg>();
         wizard->SetBackgroundColor(ConfigurationManager::GetInstance()->backgroundColor);  // as the program does
@@ -64,12 +85,10 @@ protected:
         EXPECT_TRUE(answerer.TakeTexts().empty()) << "an unexpected message box";
     }
 
-    // The rest of a typical list: loading, license, an offer, download, finish.
+    // What loading appends to a typical list, at indices 2 to 5: license, an offer, download, finish.
     void AddPages() {
-        const wchar_t* names[] = {L"LoadingPage", L"LicensePage", L"ProductPage", L"DownloadPageISV",
-                                  L"FinishPageISV"};
-        const UINT templates[] = {IDD_LOADING_PAGE, IDD_LICENSE_PAGE_ISV, IDD_PRODUCT_PAGE, IDD_DOWNLOAD_PAGE_ISV,
-                                  IDD_FINISH_PAGE_ISV};
+        const wchar_t* names[] = {L"LicensePage", L"ProductPage", L"DownloadPageISV", L"FinishPageISV"};
+        const UINT templates[] = {IDD_LICENSE_PAGE_ISV, IDD_PRODUCT_PAGE, IDD_DOWNLOAD_PAGE_ISV, IDD_FINISH_PAGE_ISV};
         for (size_t i = 0; i < std::size(names); ++i) {
             auto page = std::make_unique<TestPage>(wizard->GetLanguageManager(), templates[i], names[i]);
             added.push_back(page.get());
@@ -109,17 +128,19 @@ TEST(ClosingNeedsConfirmation, AsksUnlessFinishedOrFailed) {
 }
 
 TEST_F(WizardFrameTest, OpensOnTheBrandedLanguagePageInsideTheFrame) {
-    ASSERT_EQ(wizard->GetPageCount(), 1u);
+    ASSERT_EQ(wizard->GetPageCount(), 2u);
     EXPECT_EQ(wizard->GetCurrentIndex(), 0u);
     EXPECT_EQ(wizard->GetPage(0)->GetPageName(), L"LanguagePageQV");
+    EXPECT_EQ(wizard->GetPage(1)->GetPageName(), L"LoadingPage");
     EXPECT_EQ(Shown(), wizard->GetPage(0)->GetHwnd());
+    EXPECT_FALSE(IsWindowVisible(wizard->GetPage(1)->GetHwnd()));
     EXPECT_FALSE(IsWindowVisible(wizard->GetErrorPage()->GetHwnd()));
     EXPECT_EQ(WindowText(hwnd), L"Fennix Web ");
     for (int id : {IDC_HEADER_IMAGE, IDC_HEADER_SEPARATOR, IDC_HEADER_TITLE})
         EXPECT_FALSE(IsWindowVisible(GetDlgItem(hwnd, id))) << id;
 
     const RECT frame = ChildRect(hwnd, GetDlgItem(hwnd, IDC_PAGE_FRAME));
-    for (HWND page : {wizard->GetPage(0)->GetHwnd(), wizard->GetErrorPage()->GetHwnd()}) {
+    for (HWND page : {wizard->GetPage(0)->GetHwnd(), wizard->GetPage(1)->GetHwnd(), wizard->GetErrorPage()->GetHwnd()}) {
         const RECT rect = ChildRect(hwnd, page);
         EXPECT_EQ(rect.left, frame.left);
         EXPECT_EQ(rect.top, frame.top);
@@ -128,27 +149,72 @@ TEST_F(WizardFrameTest, OpensOnTheBrandedLanguagePageInsideTheFrame) {
     }
 }
 
+TEST_F(WizardFrameTest, NextOnTheLanguagePageLoadsAndAppendsTheRestOfTheList) {
+    TestBackend backend;
+    nlohmann::json offers = nlohmann::json::array();
+    for (const std::string id : {"a", "b"})
+        offers.push_back({{"ad", {{"o", id}, {"f", "flow-" + id}}},
+                          {"ps",
+                           {{"i", "offer" + std::to_string(offers.size() + 1) + ".png"},
+                            {"dn", "Offer " + id},
+                            {"u", "installers/" + id + ".exe"},
+                            {"cp", "https://localhost/legal/offer-privacy/"},
+                            {"ctu", "https://localhost/legal/offer-terms/"},
+                            {"c", "chan"},
+                            {"v", static_cast<int>(offers.size()) + 1}}}});
+    backend.SetScenario({{"config", {{"l", "US"}, {"f", {{"a", "a"}, {"m", 3}}}, {"o", offers}}},
+                         {"files", backend.filesDir}});
+    const size_t mark = backend.Mark();
+
+    HWND language = wizard->GetPage(0)->GetHwnd();
+    SendMessageW(language, WM_COMMAND, MAKEWPARAM(IDC_NEXT_BUTTON, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(language, IDC_NEXT_BUTTON)));
+    // The answer reaches the window thread only through its messages, so loading is still under way.
+    EXPECT_EQ(wizard->GetCurrentIndex(), 1u);
+    EXPECT_EQ(Shown(), wizard->GetPage(1)->GetHwnd());
+    EXPECT_EQ(wizard->GetPageCount(), 2u);
+    EXPECT_NE(ConfigurationManager::GetInstance()->productPackage, nullptr);
+
+    ASSERT_TRUE(PumpUntil([&] { return wizard->GetCurrentIndex() != 1; }))
+        << "still loading; requests: " << backend.Requests(mark).size();
+    const std::vector<std::wstring> expected = {L"LanguagePageQV", L"LoadingPage",     L"LicensePage",  L"ProductPage",
+                                                L"ProductPage",    L"DownloadPageISV", L"FinishPageISV"};
+    std::vector<std::wstring> names;
+    for (size_t i = 0; i < wizard->GetPageCount(); ++i)
+        names.push_back(wizard->GetPage(i)->GetPageName());
+    EXPECT_EQ(names, expected);
+    EXPECT_EQ(wizard->GetCurrentIndex(), 2u);
+    EXPECT_EQ(Shown(), wizard->GetPage(2)->GetHwnd());
+    // The product pages follow the offers' order.
+    for (const auto& [index, offer] : {std::pair<size_t, std::wstring>{3, L"Offer a"}, {4, L"Offer b"}})
+        if (IPage* page = wizard->GetPage(index)) {
+            EXPECT_NE(ControlText(page->GetHwnd(), IDC_PRODUCT_DISCLAIMER).find(offer), std::wstring::npos) << index;
+        }
+
+    const auto requests = backend.Requests(mark);
+    EXPECT_EQ(std::count_if(requests.begin(), requests.end(),
+                            [](const nlohmann::json& r) { return r.value("path", "") == "/o"; }),
+              1);
+}
+
 TEST_F(WizardFrameTest, ButtonsMoveThroughThePageList) {
     AddPages();
-    SendMessageW(wizard->GetPage(0)->GetHwnd(), WM_COMMAND, MAKEWPARAM(IDC_NEXT_BUTTON, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(wizard->GetPage(0)->GetHwnd(), IDC_NEXT_BUTTON)));
-    EXPECT_EQ(wizard->GetCurrentIndex(), 1u);
-    EXPECT_EQ(Shown(), Page(1).GetHwnd());
-    EXPECT_EQ(Page(1).arrivals, 1);
-
-    Page(1).Press(ButtonType::Next);
-    EXPECT_EQ(wizard->GetCurrentIndex(), 2u);
+    wizard->ShowPage(2);  // where loading hands over
+    EXPECT_EQ(Page(2).arrivals, 1);
     // Back from the page after loading returns to the language page ...
     Page(2).Press(ButtonType::Back);
     EXPECT_EQ(wizard->GetCurrentIndex(), 0u);
     EXPECT_EQ(Shown(), wizard->GetPage(0)->GetHwnd());
-    // ... and Next there jumps over the loading page.
-    wizard->OnButton(ButtonType::Next);
+    // ... and its Next button there jumps over the loading page, without making the product again.
+    SendMessageW(wizard->GetPage(0)->GetHwnd(), WM_COMMAND, MAKEWPARAM(IDC_NEXT_BUTTON, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(wizard->GetPage(0)->GetHwnd(), IDC_NEXT_BUTTON)));
     EXPECT_EQ(wizard->GetCurrentIndex(), 2u);
-    EXPECT_EQ(Page(1).arrivals, 1);
+    EXPECT_EQ(Shown(), Page(2).GetHwnd());
     EXPECT_EQ(Page(2).arrivals, 2);
+    EXPECT_EQ(ConfigurationManager::GetInstance()->productPackage, nullptr);
 
     Page(2).Press(ButtonType::Next);
+    EXPECT_EQ(wizard->GetCurrentIndex(), 3u);
     Page(3).Press(ButtonType::Back);
     EXPECT_EQ(wizard->GetCurrentIndex(), 2u);
 

@@ -1,5 +1,7 @@
-// The real wizard under Xvfb, driven from outside: its first page in the user's language, closing.
+// The real wizard under Xvfb, driven from outside: its first page in the user's language, closing, and
+// Next to the loading page.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
@@ -8,6 +10,7 @@
 
 #include "app/Handle.h"
 #include "tests/e2e/WizardDriver.h"
+#include "tests/network/TestBackend.h"
 
 using namespace testing_support;
 
@@ -21,6 +24,8 @@ constexpr int kSplashText = 1011;
 constexpr int kSplashTextQv = 1012;
 constexpr int kSplashTitleQv = 1013;
 constexpr int kButtonBand = 1002;
+constexpr int kProgressBar = 1043;
+constexpr int kAgreeButton = 1050;
 
 bool SpanishUser() {
     const char* expected = std::getenv("FENNIX_EXPECT_LANGUAGE");
@@ -191,14 +196,40 @@ TEST_F(WizardTest, ClosingAsksAndCancelLeavesItExactlyAsItWas) {
     EXPECT_GE(removed, 1u);
 }
 
-TEST_F(WizardTest, NextOnTheOnlyPageKeepsTheWizardOpen) {
-    // The loading page that follows is not part of the list yet: Next changes nothing.
+TEST_F(WizardTest, NextShowsTheLoadingPageWhereClosingAsksAndLoadingGoesOn) {
+    const Language language = Expected();
+    TestBackend backend;
+    // The configuration is late, so the loading page stays in view while the question is asked.
+    backend.SetScenario({{"config", {{"l", "US"}, {"f", {{"a", "a"}, {"m", 3}}}, {"o", nlohmann::json::array()}}},
+                         {"routes", {{{"path", "/o"}, {"delay", 5}}}}});
+    const size_t mark = backend.Mark();
+
     ClickButton(page, kNextButton);
-    Sleep(500);
-    EXPECT_TRUE(wizard.IsRunning());
-    EXPECT_EQ(VisiblePage(window), page);
+    HWND loading = WaitForPage(window, [](HWND p) { return ControlVisible(p, kProgressBar); });
+    ASSERT_NE(loading, nullptr) << "shown: " << testing::PrintToString(DescribeControls(VisiblePage(window)));
+    EXPECT_FALSE(IsWindowVisible(page));
+    EXPECT_NE(GetWindowLongW(GetDlgItem(loading, kProgressBar), GWL_STYLE) & PBS_MARQUEE, 0);
+    // The product's start report travels beside the configuration request, in either order.
+    bool asked = false;
+    for (const ULONGLONG end = GetTickCount64() + 10000; !asked && GetTickCount64() < end; Sleep(50))
+        for (const auto& request : backend.Requests(mark))
+            asked = asked || request.value("path", "") == "/o";
+    EXPECT_TRUE(asked) << "no configuration request";
+
     PostMessageW(window, WM_CLOSE, 0, 0);
     HWND box = WaitForMessageBox(wizard.Id());
+    ASSERT_NE(box, nullptr) << "closing during loading did not ask";
+    EXPECT_EQ(MessageBoxText(box), language.exitQuestion);
+    EXPECT_EQ(VisiblePage(window), loading);
+    ClickButton(box, IDCANCEL);
+
+    // Cancelled, the wizard carries on: the answer brings the license page.
+    HWND license = WaitForPage(window, [](HWND p) { return ControlVisible(p, kAgreeButton); }, 30000);
+    ASSERT_NE(license, nullptr) << "shown: " << testing::PrintToString(DescribeControls(VisiblePage(window)));
+    EXPECT_TRUE(wizard.IsRunning());
+
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    box = WaitForMessageBox(wizard.Id());
     ASSERT_NE(box, nullptr);
     ClickButton(box, IDOK);
     ASSERT_TRUE(wizard.WaitForExit(15000));

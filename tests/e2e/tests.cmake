@@ -3,7 +3,18 @@ include(${CMAKE_CURRENT_LIST_DIR}/../app/ProgramResources.cmake)
 fennix_add_test(startup_e2e_test SOURCES e2e/StartupTest.cpp e2e/WizardDriver.cpp SERIAL)
 add_dependencies(startup_e2e_test FennixWebSetup FennixWebSetupDlm FennixWebSetupUnknown)
 
-fennix_add_test(wizard_e2e_test SOURCES e2e/WizardTest.cpp e2e/WizardDriver.cpp SERIAL)
+fennix_add_test(wizard_e2e_test SOURCES e2e/WizardTest.cpp e2e/WizardDriver.cpp network/TestBackend.cpp SERIAL)
 add_dependencies(wizard_e2e_test FennixWebSetup)
 fennix_add_spanish_variant(wizard_e2e_test)
 fennix_save_artefacts(wizard_e2e_test)
+
+# Next on the language page fetches the configuration from the local backend. Its fixture folder is
+# known only once tests/network/tests.cmake (included after this file) has run, hence the deferral.
+function(wizard_e2e_use_backend)
+    foreach(test wizard_e2e_test.win64 wizard_e2e_test.win32 wizard_e2e_test.win64.es wizard_e2e_test.win32.es)
+        set_property(TEST ${test} APPEND PROPERTY FIXTURES_REQUIRED backend)
+        set_property(TEST ${test} APPEND PROPERTY ENVIRONMENT
+            "FENNIX_BACKEND_DIR=${FENNIX_BACKEND_RUN_DIR};FENNIX_BACKEND_FILES=${CMAKE_SOURCE_DIR}/tools/backend/demo")
+    endforeach()
+endfunction()
+cmake_language(DEFER CALL wizard_e2e_use_backend)
