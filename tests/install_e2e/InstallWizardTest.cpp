@@ -1,0 +1,490 @@
+// The real wizard against the local backend and the sample installers, driven from outside from the
+// language page through the download page to the finish or the error page.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <set>
+#include <sstream>
+
+#include "app/Handle.h"
+#include "app/Strings.h"
+#include "config/ConfigurationManager.h"
+#include "config/FolderPlaceholders.h"
+#include "locale/LanguageManager.h"
+#include "tests/e2e/WizardDriver.h"
+#include "tests/network/TestBackend.h"
+
+using namespace testing_support;
+using nlohmann::json;
+
+namespace {
+
+constexpr int kNextButton = 1010;
+constexpr int kAcceptButton = 1021;
+constexpr int kProgressTitle = 1025;
+constexpr int kFinishButton = 1028;
+constexpr int kCloseButton = 1035;
+constexpr int kErrorTitle = 1036;
+constexpr int kErrorText = 1037;
+constexpr int kDisclaimer = 1042;
+constexpr int kLaunchCheck = 1044;
+constexpr int kAgreeButton = 1050;
+
+constexpr char kProductRoute[] = "/endpoint/fxweb/os/riserollout/track/beta";
+const wchar_t kSessionManager[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+const wchar_t kPendingValue[] = L"PendingFileRenameOperations";
+
+bool SpanishUser() {
+    const char* expected = std::getenv("FENNIX_EXPECT_LANGUAGE");
+    return expected && std::string(expected) == "es";
+}
+
+// A locale text as the wizard shows it in the user's language, read from the program's own resources.
+std::wstring LocaleText(const std::string& key) {
+    static const std::shared_ptr<LanguageManager> languages = [] {
+        auto manager = std::make_shared<LanguageManager>(nullptr);
+        HWND combo = CreateWindowW(L"COMBOBOX", L"", CBS_DROPDOWNLIST, 0, 0, 200, 200, nullptr, nullptr, nullptr,
+                                   nullptr);
+        manager->FillLanguageCombo(combo);
+        const std::wstring wanted = SpanishUser() ? L"es" : L"en_US";
+        const LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
+        for (LRESULT i = 0; i < count; ++i) {
+            wchar_t name[128] = {};
+            SendMessageW(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(name));
+            if (manager->SetLanguage(name) && ConfigurationManager::GetInstance()->localeName == wanted)
+                break;
+        }
+        DestroyWindow(combo);
+        return manager;
+    }();
+    return languages->GetString(key);
+}
+
+bool Visible(HWND page, int id) { return GetDlgItem(page, id) && ControlVisible(page, id); }
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+json Offer(const std::string& id, int vertical, const std::string& location, const std::string& params) {
+    return {{"ad", {{"o", id}, {"f", "flow-" + id}}},
+            {"ps",
+             {{"i", "offer" + std::to_string(vertical) + ".png"},
+              {"dn", "Offer " + id},
+              {"u", location},
+              {"p", params},
+              {"cp", "https://localhost/legal/offer-privacy/"},
+              {"ctu", "https://localhost/legal/offer-terms/"},
+              {"c", "chan"},
+              {"v", vertical}}}};
+}
+
+const json kOfferOne = Offer("one", 1, "installers/offer1-setup.exe", "/S /ONE");
+const json kOfferZip = Offer("two", 2, "installers/offer2-setup.zip", "/S /TWO");
+
+// The freshly built installers: the product on its URL, the offers under /f/installers/; what is not
+// served answers 404 (the demo folder may hold copies of its own there).
+json InstallerRoutes(bool product, bool offers) {
+    const char* dir = std::getenv("FENNIX_INSTALLERS_DIR");
+    const std::string installers = dir ? dir : "";
+    auto route = [&](const std::string& path, bool served, const std::string& file) -> json {
+        if (served)
+            return {{"path", path}, {"body_file", installers + "/" + file}};
+        return {{"path", path}, {"status", 404}, {"body", "missing"}};
+    };
+    return json::array({route(kProductRoute, product, "fxweb-setup.exe"),
+                        route("/f/installers/offer1-setup.exe", offers, "offer1-setup.exe"),
+                        route("/f/installers/offer2-setup.zip", offers, "offer2-setup.zip")});
+}
+
+// One event report as the backend received it.
+struct Event {
+    std::string who;  // the offer id, or "product"
+    std::string code;
+    json data;
+};
+
+std::vector<Event> Events(const std::vector<json>& requests) {
+    std::vector<Event> events;
+    for (const auto& request : requests) {
+        if (request.value("path", "") != "/qdd" || !request["body_text"].is_string())
+            continue;
+        const auto body = json::parse(request["body_text"].get<std::string>());
+        const auto data = json::parse(body.at("data").get<std::string>());
+        const std::string who = data.value("10", 0) == 1 ? "product" : data.value("5", "");
+        events.push_back({who, data.value("6", ""), data});
+    }
+    return events;
+}
+
+using Reports = std::vector<std::pair<std::string, std::string>>;  // (who, code), sorted
+
+Reports Summary(const std::vector<Event>& events) {
+    Reports summary;
+    for (const auto& e : events)
+        summary.emplace_back(e.who, e.code);
+    std::sort(summary.begin(), summary.end());
+    return summary;
+}
+
+std::vector<std::wstring> Lines(const std::wstring& text) {
+    std::vector<std::wstring> lines;
+    std::wistringstream stream(text);
+    std::wstring line;
+    while (std::getline(stream, line))
+        if (!line.empty())
+            lines.push_back(line);
+    return lines;
+}
+
+std::set<std::wstring> PrivateFolders() {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    std::set<std::wstring> folders;
+    WIN32_FIND_DATAW found;
+    UniqueFind search(FindFirstFileW((std::wstring(temp) + L"ISV*.tmp").c_str(), &found));
+    if (!search)
+        return folders;
+    do {
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            folders.insert(std::wstring(temp) + found.cFileName);
+    } while (FindNextFileW(search.get(), &found));
+    return folders;
+}
+
+void RemoveTree(const std::wstring& folder) {
+    SHFILEOPSTRUCTW remove{};
+    const std::wstring from = folder + L'\0';
+    remove.wFunc = FO_DELETE;
+    remove.pFrom = from.c_str();
+    remove.fFlags = FOF_NO_UI;
+    SHFileOperationW(&remove);
+}
+
+// The machine-wide list of deletions at restart: read, and put back as it was.
+struct PendingValue {
+    bool exists = false;
+    std::vector<BYTE> data;
+
+    static PendingValue Read() {
+        PendingValue value;
+        UniqueRegKey key;
+        DWORD size = 0;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS ||
+            RegQueryValueExW(key.get(), kPendingValue, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS)
+            return value;
+        value.data.resize(size);
+        value.exists =
+            RegQueryValueExW(key.get(), kPendingValue, nullptr, nullptr, value.data.data(), &size) == ERROR_SUCCESS;
+        value.data.resize(size);
+        return value;
+    }
+    void Restore() const {
+        UniqueRegKey key;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, key.put()) != ERROR_SUCCESS)
+            return;
+        if (exists)
+            RegSetValueExW(key.get(), kPendingValue, 0, REG_MULTI_SZ, data.data(), static_cast<DWORD>(data.size()));
+        else
+            RegDeleteValueW(key.get(), kPendingValue);
+    }
+    // The paths scheduled for deletion (a source with an empty target) under `folder`, in order.
+    std::vector<std::wstring> DeletionsUnder(const std::wstring& folder) const {
+        std::vector<std::wstring> strings;
+        const auto* text = reinterpret_cast<const wchar_t*>(data.data());
+        const size_t count = data.size() / sizeof(wchar_t);
+        for (size_t start = 0; start < count;) {
+            size_t end = start;
+            while (end < count && text[end] != L'\0')
+                ++end;
+            strings.emplace_back(text + start, end - start);
+            start = end + 1;
+        }
+        std::vector<std::wstring> deletions;
+        const std::wstring prefix = L"\\??\\" + folder;
+        for (size_t i = 0; i + 1 < strings.size() && !strings[i].empty(); i += 2)
+            if (strings[i].size() >= prefix.size() &&
+                CompareStringOrdinal(strings[i].c_str(), static_cast<int>(prefix.size()), prefix.c_str(),
+                                     static_cast<int>(prefix.size()), TRUE) == CSTR_EQUAL &&
+                strings[i + 1].empty())
+                deletions.push_back(strings[i].substr(4));
+        return deletions;
+    }
+};
+
+class InstallWizardTest : public testing::Test {
+protected:
+    void SetUp() override {
+        sampleLog = TestBackend::ScratchFolder(L"install-e2e") + L"\\installers.txt";
+        SetEnvironmentVariableW(L"FENNIX_SAMPLE_LOG", sampleLog.c_str());
+        SetEnvironmentVariableW(L"FENNIX_SAMPLE_FXWEB_NO_WINDOW", L"1");
+        SetEnvironmentVariableW(L"FENNIX_SAMPLE_PRODUCT_EXIT", nullptr);
+        SetEnvironmentVariableW(L"FENNIX_SAMPLE_PRODUCT_DELAY_MS", nullptr);
+        RemoveTree(productFolder);
+    }
+    void TearDown() override {
+        wizard.Terminate();
+        RemoveTree(productFolder);
+        SetEnvironmentVariableW(L"FENNIX_SAMPLE_PRODUCT_EXIT", nullptr);
+        SetEnvironmentVariableW(L"FENNIX_SAMPLE_PRODUCT_DELAY_MS", nullptr);
+    }
+
+    // Starts the wizard on these offers and installers, goes past the language and license pages and
+    // answers each offer's page in turn.
+    void StartAndAnswer(const json& offers, json routes, const std::vector<int>& answers = {}) {
+        wizard.Terminate();
+        DeleteFileW(sampleLog.c_str());
+        backend.SetScenario({{"config", {{"l", "US"}, {"f", {{"a", "a"}, {"m", 3}}}, {"o", offers}}},
+                             {"files", backend.filesDir},
+                             {"routes", std::move(routes)}});
+        mark = backend.Mark();
+        const std::set<std::wstring> before = PrivateFolders();
+        ASSERT_TRUE(wizard.Start(WindowsPathFromEnv("FENNIX_WIZARD_EXE")));
+        window = WaitForWindowTitled(wizard.Id(), L"Fennix Web ");
+        ASSERT_NE(window, nullptr);
+        SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+        HWND language = WaitForPage(window, [](HWND p) { return Visible(p, kNextButton); });
+        ASSERT_NE(language, nullptr);
+        temp.clear();
+        for (const auto& folder : PrivateFolders())
+            if (!before.count(folder))
+                temp = folder;
+        ASSERT_FALSE(temp.empty());
+        ClickButton(language, kNextButton);
+        HWND license = WaitForPage(window, [](HWND p) { return Visible(p, kAgreeButton); });
+        ASSERT_NE(license, nullptr);
+        ClickButton(license, kAgreeButton);
+        for (size_t i = 0; i < answers.size(); ++i) {
+            const std::string name = "Offer " + offers[i]["ad"]["o"].get<std::string>();
+            const std::wstring wide(name.begin(), name.end());
+            HWND product = WaitForPage(window, [&](HWND p) {
+                return GetDlgItem(p, kDisclaimer) && ControlText(p, kDisclaimer).find(wide) != std::wstring::npos;
+            });
+            ASSERT_NE(product, nullptr) << name;
+            ClickButton(product, answers[i]);
+        }
+    }
+
+    // The page the run ends on: the finish page or the error page.
+    HWND WaitForLastPage() {
+        return WaitForPage(
+            window, [](HWND p) { return Visible(p, kFinishButton) || Visible(p, kErrorTitle); }, 40000);
+    }
+
+    // Reports travel on threads of their own: wait until `expected` arrived, then return what came.
+    Reports WaitForReports(const Reports& expected, std::vector<Event>* events = nullptr) {
+        const ULONGLONG end = GetTickCount64() + 15000;
+        std::vector<Event> seen;
+        do {
+            seen = Events(backend.Requests(mark));
+            if (Summary(seen).size() >= expected.size())
+                break;
+            Sleep(100);
+        } while (GetTickCount64() < end);
+        if (events)
+            *events = seen;
+        return Summary(seen);
+    }
+
+    // The installers' command lines, "<program>\t<command line>", once `count` of them have written.
+    std::vector<std::wstring> InstallerLines(size_t count) {
+        std::vector<std::wstring> lines;
+        for (int i = 0; i < 200; ++i, Sleep(50)) {
+            lines = Lines(Utf8ToWide(TestBackend::ReadFileBytes(sampleLog)));
+            if (lines.size() >= count)
+                break;
+        }
+        return lines;
+    }
+
+    bool Finish(HWND finish) {
+        ClickButton(finish, kFinishButton);
+        return wizard.WaitForExit(20000);
+    }
+
+    void Screenshot(const std::wstring& name) {
+        const std::wstring path = ArtefactPath(name + (SpanishUser() ? L"-es.png" : L"-en.png"));
+        if (!path.empty()) {
+            Sleep(300);
+            EXPECT_TRUE(SaveScreenshot(window, path));
+        }
+    }
+
+    TestBackend backend;
+    size_t mark = 0;
+    WizardProcess wizard;
+    HWND window = nullptr;
+    std::wstring temp;  // the run's private temporary folder
+    std::wstring sampleLog;
+    const std::wstring productExe = ExpandFolderPlaceholders(L"{commonappdata}\\Fennix Web\\fxweb.exe");
+    const std::wstring productFolder = productExe.substr(0, productExe.rfind(L'\\'));
+};
+
+std::string Narrow(const std::vector<std::wstring>& lines) {
+    std::string text;
+    for (const auto& line : lines)
+        text += WideToUtf8(line) + "\n";
+    return text;
+}
+
+}  // namespace
+
+TEST_F(InstallWizardTest, WithoutOffersTheProductIsInstalledAndFinishLaunchesIt) {
+    StartAndAnswer(json::array(), InstallerRoutes(true, true));
+    HWND finish = WaitForLastPage();
+    ASSERT_NE(finish, nullptr);
+    ASSERT_TRUE(Visible(finish, kFinishButton)) << WideToUtf8(DescribeControls(finish));
+    EXPECT_EQ(SendMessageW(GetDlgItem(finish, kLaunchCheck), BM_GETCHECK, 0, 0), BST_CHECKED);
+    Screenshot(L"finish-page");
+
+    // Installed silently and waited for: the product is there before the finish page.
+    EXPECT_EQ(InstallerLines(1), std::vector<std::wstring>{L"beta\t\"" + temp + L"\\beta\" /S"});
+    EXPECT_TRUE(Exists(productExe)) << WideToUtf8(productExe);
+    std::vector<Event> events;
+    EXPECT_EQ(WaitForReports({{"product", "1"}, {"product", "3"}}, &events),
+              (Reports{{"product", "1"}, {"product", "3"}}));
+    for (const auto& e : events) {
+        if (e.code == "3") {
+            EXPECT_EQ(e.data.value("12", ""), "");
+        }
+    }
+
+    const std::wstring launches = productFolder + L"\\fxweb-launches.txt";
+    ASSERT_TRUE(Finish(finish));
+    std::vector<std::wstring> launched;
+    for (int i = 0; i < 200 && launched.empty(); ++i, Sleep(50))
+        launched = Lines(Utf8ToWide(TestBackend::ReadFileBytes(launches)));
+    ASSERT_EQ(launched.size(), 1u);
+    EXPECT_NE(launched[0].find(L"fxweb.exe\" /RUNONSTARTUP"), std::wstring::npos) << WideToUtf8(launched[0]);
+    EXPECT_FALSE(Exists(temp)) << WideToUtf8(temp);
+}
+
+TEST_F(InstallWizardTest, AcceptedOffersRunWithTheirParametersAfterTheProduct) {
+    StartAndAnswer(json::array({kOfferOne, kOfferZip}), InstallerRoutes(true, true), {kAcceptButton, kAcceptButton});
+    HWND finish = WaitForLastPage();
+    ASSERT_NE(finish, nullptr);
+    ASSERT_TRUE(Visible(finish, kFinishButton)) << WideToUtf8(DescribeControls(finish));
+
+    // The product's installer is waited for, so its line comes first; the offers' are only started.
+    auto lines = InstallerLines(3);
+    ASSERT_EQ(lines.size(), 3u) << Narrow(lines);
+    EXPECT_EQ(lines[0], L"beta\t\"" + temp + L"\\beta\" /S");
+    std::sort(lines.begin() + 1, lines.end());
+    EXPECT_EQ(lines[1], L"offer1-setup.exe\t\"" + temp + L"\\offer1-setup.exe\" /S /ONE");
+    EXPECT_EQ(lines[2], L"offer2-setup.exe\t\"" + temp + L"\\offer2-setup\\offer2-setup.exe\" /S /TWO");
+
+    const Reports expected{{"one", "3"}, {"product", "1"}, {"product", "3"}, {"two", "3"}};
+    EXPECT_EQ(WaitForReports(expected), expected);
+    ASSERT_TRUE(Finish(finish));
+    EXPECT_FALSE(Exists(temp)) << WideToUtf8(temp);  // the zip's extraction folder included
+}
+
+// A failed product ends on the error page after the offers were still installed and reported.
+TEST_F(InstallWizardTest, FailedProductEndsOnTheErrorPageAfterTheOffers) {
+    struct Case {
+        const char* name;
+        bool productServed;
+        const wchar_t* productExit;
+        bool offersServed;
+        const char* productDetail;  // start of the product's "12"
+        const char* offerCode;
+    };
+    const Case cases[] = {
+        {"product 404", false, nullptr, true, "DOWNLOAD FAILED: ", "3"},
+        {"product exits 1603", true, L"1603", true, "EXEC FAILED: exit code = 1603", "3"},
+        {"every download fails", false, nullptr, false, "DOWNLOAD FAILED: ", "-1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetEnvironmentVariableW(L"FENNIX_SAMPLE_PRODUCT_EXIT", c.productExit);
+        StartAndAnswer(json::array({kOfferOne, kOfferZip}), InstallerRoutes(c.productServed, c.offersServed),
+                       {kAcceptButton, kAcceptButton});
+        HWND error = WaitForLastPage();
+        ASSERT_NE(error, nullptr);
+        ASSERT_TRUE(Visible(error, kErrorTitle)) << WideToUtf8(DescribeControls(error));
+        EXPECT_FALSE(LocaleText("PAGE_ERROR_TITLE").empty());
+        EXPECT_EQ(ControlText(error, kErrorTitle), LocaleText("PAGE_ERROR_TITLE"));
+        EXPECT_EQ(ControlText(error, kErrorText), LocaleText("PAGE_ERROR_TEXT"));
+        EXPECT_EQ(ControlText(error, kCloseButton), LocaleText("BUTTON_CLOSE"));
+        if (c.productServed == false && c.offersServed)
+            Screenshot(L"error-page");
+
+        std::vector<Event> events;
+        const Reports expected{{"one", c.offerCode}, {"product", "1"}, {"product", "3"}, {"two", c.offerCode}};
+        EXPECT_EQ(WaitForReports(expected, &events), expected);
+        for (const auto& e : events) {
+            if (e.who == "product" && e.code == "3") {
+                EXPECT_EQ(e.data.value("12", "").rfind(c.productDetail, 0), 0u) << e.data.dump();
+            }
+        }
+
+        if (!c.offersServed)
+            Sleep(500);  // room for a wrongly started installer to write its line
+        const auto lines = InstallerLines((c.productServed ? 1 : 0) + (c.offersServed ? 2 : 0));
+        std::vector<std::wstring> offerLines;
+        for (const auto& line : lines)
+            if (line.rfind(L"offer", 0) == 0)
+                offerLines.push_back(line.substr(0, line.find(L'\t')));
+        std::sort(offerLines.begin(), offerLines.end());
+        const std::vector<std::wstring> expectedOffers =
+            c.offersServed ? std::vector<std::wstring>{L"offer1-setup.exe", L"offer2-setup.exe"}
+                           : std::vector<std::wstring>{};
+        EXPECT_EQ(offerLines, expectedOffers) << Narrow(lines);
+
+        ClickButton(error, kCloseButton);
+        EXPECT_TRUE(wizard.WaitForExit(20000));
+        RemoveTree(temp);  // Close leaves the folder to the next cleaner; not this test's subject
+    }
+}
+
+// A close request that reaches the download page while the product's installer runs asks the
+// installation question; declining it lets the run go on to the finish.
+TEST_F(InstallWizardTest, CloseRequestWhileTheProductInstallsAsksAboutRunningInstallers) {
+    SetEnvironmentVariableW(L"FENNIX_SAMPLE_PRODUCT_DELAY_MS", L"6000");
+    StartAndAnswer(json::array(), InstallerRoutes(true, true));
+    ASSERT_NE(WaitForPage(window, [](HWND p) { return Visible(p, kProgressTitle); }), nullptr);
+    ASSERT_EQ(InstallerLines(1).size(), 1u);  // the product's installer has started and now waits
+    Screenshot(L"download-page");
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    HWND box = WaitForMessageBox(wizard.Id());
+    ASSERT_NE(box, nullptr);
+    EXPECT_FALSE(LocaleText("PROGRESS_QUIT").empty());
+    EXPECT_EQ(MessageBoxText(box), LocaleText("PROGRESS_QUIT"));
+    ClickButton(box, IDCANCEL);
+
+    HWND finish = WaitForLastPage();
+    ASSERT_NE(finish, nullptr);
+    EXPECT_TRUE(Visible(finish, kFinishButton)) << WideToUtf8(DescribeControls(finish));
+    EXPECT_TRUE(Exists(productExe));
+}
+
+// A file still held open when the wizard ends stays, scheduled for deletion at restart with the
+// folders above it; everything else in the temporary folder goes at once.
+TEST_F(InstallWizardTest, FileHeldOpenAtTheEndIsLeftForRestart) {
+    const PendingValue saved = PendingValue::Read();
+    StartAndAnswer(json::array({kOfferZip}), InstallerRoutes(true, true), {kAcceptButton});
+    HWND finish = WaitForLastPage();
+    ASSERT_NE(finish, nullptr);
+    ASSERT_TRUE(Visible(finish, kFinishButton)) << WideToUtf8(DescribeControls(finish));
+    ASSERT_EQ(InstallerLines(2).size(), 2u);  // the zip's installer has run and let go of its folder
+
+    const std::wstring extracted = temp + L"\\offer2-setup";
+    const std::wstring held = extracted + L"\\docs\\README.txt";
+    UniqueFile open(CreateFileW(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(open) << WideToUtf8(held);
+    const bool finished = Finish(finish);
+    const PendingValue pending = PendingValue::Read();
+    saved.Restore();
+    std::vector<std::wstring> left;
+    for (const auto& path : {temp + L"\\beta", temp + L"\\offer2-setup.zip", extracted + L"\\offer2-setup.exe", held})
+        if (Exists(path))
+            left.push_back(path);
+    open.reset();
+    RemoveTree(temp);
+    ASSERT_TRUE(finished);
+
+    EXPECT_EQ(left, std::vector<std::wstring>{held});
+    EXPECT_EQ(pending.DeletionsUnder(temp),
+              (std::vector<std::wstring>{held, extracted + L"\\docs", extracted, temp}));
+}
