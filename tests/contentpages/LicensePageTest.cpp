@@ -92,8 +92,8 @@ TEST_F(LicensePage, LanguageChangeKeepsTheAddressesInTheDisclaimer) {
 
 TEST_F(LicensePage, SpanishFromTheStartKeepsTemplateTextsOfAgreeAndBack) {
     auto page = host.Show<LicensePageIsv>(host.Languages(L"es"));
-    EXPECT_EQ(Text(page->GetItem(IDC_AGREE_BUTTON)), L"AGREE placeholder");
-    EXPECT_EQ(Text(page->GetItem(IDC_BACK_BUTTON)), L"BACK placeholder");
+    EXPECT_EQ(Text(page->GetItem(IDC_AGREE_BUTTON)), L"Agree");
+    EXPECT_EQ(Text(page->GetItem(IDC_BACK_BUTTON)), L"Back");
     EXPECT_EQ(Text(page->GetItem(IDC_LICENSE_DISCLAIMER)).find(L"[LICENSE_"), std::wstring::npos);
 }
 
