@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <functional>
 
 #include "app/WizardMessages.h"
@@ -14,43 +13,10 @@
 #include "install/FinishPageDlm.h"
 #include "install/FinishPageIsv.h"
 #include "tests/contentpages/PageHost.h"
+#include "tests/e2e/WizardDriver.h"
 #include "tests/support/WindowDriver.h"
 
 using namespace contentpages_test;
-
-namespace {
-
-// Writes what the window shows as a 24-bit bottom-up BMP file.
-bool SaveWindowBitmap(HWND hwnd, const std::wstring& path) {
-    RECT rect;
-    GetClientRect(hwnd, &rect);
-    const int width = rect.right, height = rect.bottom;
-    HDC windowDc = GetDC(hwnd);
-    HDC memoryDc = CreateCompatibleDC(windowDc);
-    UniqueGdi<HBITMAP> bitmap(CreateCompatibleBitmap(windowDc, width, height));
-    HGDIOBJ previous = SelectObject(memoryDc, bitmap.get());
-    BitBlt(memoryDc, 0, 0, width, height, windowDc, 0, 0, SRCCOPY);
-    SelectObject(memoryDc, previous);
-
-    BITMAPINFOHEADER info{sizeof info, width, height, 1, 24, BI_RGB};
-    const int stride = ((width * 3 + 3) / 4) * 4;
-    std::string pixels(static_cast<size_t>(stride) * height, '\0');
-    GetDIBits(memoryDc, bitmap.get(), 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
-    DeleteDC(memoryDc);
-    ReleaseDC(hwnd, windowDc);
-
-    BITMAPFILEHEADER file{};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof file + sizeof info;
-    file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
-    std::ofstream out(path.c_str(), std::ios::binary);
-    out.write(reinterpret_cast<const char*>(&file), sizeof file);
-    out.write(reinterpret_cast<const char*>(&info), sizeof info);
-    out.write(pixels.data(), static_cast<std::streamsize>(pixels.size()));
-    return out.good();
-}
-
-}  // namespace
 
 TEST(Screens, SaveDownloadFinishAndErrorPages) {
     const std::wstring folder = testing_support::WindowsPathFromEnv("FENNIX_SCREENSHOT_DIR");
@@ -60,7 +26,7 @@ TEST(Screens, SaveDownloadFinishAndErrorPages) {
     PageHost host;
     auto save = [&](IPage& page, const std::wstring& name) {
         Pump(400);
-        EXPECT_TRUE(SaveWindowBitmap(page.GetHwnd(), folder + L"\\" + name + L".bmp"));
+        EXPECT_TRUE(testing_support::SaveScreenshot(page.GetHwnd(), folder + L"\\" + name + L".png"));
         ShowWindow(page.GetHwnd(), SW_HIDE);
     };
     for (const std::wstring locale : {L"en_US", L"es"}) {

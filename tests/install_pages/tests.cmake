@@ -17,7 +17,7 @@ set_property(TEST install_pages_test.win64 APPEND PROPERTY ENVIRONMENT
     "FENNIX_BACKEND_DIR=${CMAKE_BINARY_DIR}/backend;FENNIX_BACKEND_FILES=${FENNIX_INSTALLERS_DIR}")
 
 # A tool, not a test: shows the pages one after another so that screenshots can be taken.
-add_executable(install_pages_screens contentpages/PageHost.cpp install_pages/Screens.cpp)
+add_executable(install_pages_screens contentpages/PageHost.cpp install_pages/Screens.cpp e2e/WizardDriver.cpp)
 target_include_directories(install_pages_screens PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(install_pages_screens PRIVATE ${FENNIX_WARNINGS})
 target_link_libraries(install_pages_screens PRIVATE fennix_test_config fennix_core fennix_test_support GTest::gtest_main)
