@@ -4,13 +4,18 @@
 #include "resources/resource.h"
 
 LanguagePage::LanguagePage(std::shared_ptr<LanguageManager> languageManager)
-    : IPage(std::move(languageManager), IDD_LANGUAGE_PAGE) {}
+    : LanguagePage(std::move(languageManager), IDD_LANGUAGE_PAGE) {}
+
+LanguagePage::LanguagePage(std::shared_ptr<LanguageManager> languageManager, UINT templateId)
+    : IPage(std::move(languageManager), templateId) {}
+
+void LanguagePage::RegisterPageTexts() { RegisterText(IDC_SPLASH_TEXT, "SPLASH_TEXT"); }
 
 BOOL LanguagePage::OnInitDialog() {
     IPage::OnInitDialog();
     languageCombo_ = GetItem(IDC_LANGUAGE_COMBO);
     RegisterText(IDC_NEXT_BUTTON, "BUTTON_NEXT");
-    RegisterText(IDC_SPLASH_TEXT, "SPLASH_TEXT");
+    RegisterPageTexts();
     languageManager->FillLanguageCombo(languageCombo_);
     ApplySelection();  // also labels this page
     SendMessageW(GetHwnd(), DM_SETDEFID, IDC_NEXT_BUTTON, 0);

@@ -12,6 +12,10 @@ public:
     std::wstring GetPageName() const override { return L"LanguagePage"; }
 
 protected:
+    // For the branded variant, which shares the selector and Next but has texts of its own.
+    LanguagePage(std::shared_ptr<LanguageManager> languageManager, UINT templateId);
+    virtual void RegisterPageTexts();
+
     BOOL OnInitDialog() override;
     void OnCommand(int id, int notifyCode, HWND control) override;
 
