@@ -2,14 +2,14 @@
 
 #include <string>
 
-#include "app/Strings.h"
+#include "app/base/Strings.h"
 #include "config/ConfigurationManager.h"
 #include "resources/resource.h"
 
 CAboutDlg::CAboutDlg() : Dialog(IDD_ABOUTBOX) {}
 
 BOOL CAboutDlg::OnInitDialog() {
-    std::wstring version = AnsiToWide(ConfigurationManager::GetInstance()->setupVersion);
+    std::wstring version = Utf8ToWide(ConfigurationManager::GetInstance()->setupVersion);
     wchar_t text[128] = {};
     swprintf(text, _countof(text), L"Trelvo, Version %ls", version.c_str());
     SetDlgItemTextW(GetHwnd(), IDC_ABOUT_VERSION, text);

@@ -1,6 +1,6 @@
 // The small about box reached from the wizard's system menu.
 #pragma once
-#include "app/Dialog.h"
+#include "app/base/Dialog.h"
 
 class CAboutDlg : public Dialog {
 public:

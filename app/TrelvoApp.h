@@ -2,7 +2,7 @@
 #pragma once
 #include <windows.h>
 
-#include "app/Handle.h"
+#include "app/base/Handle.h"
 
 class CTrelvoApp {
 public:

@@ -4,19 +4,21 @@
 
 #include "app/AboutDlg.h"
 #include "app/OfferNavigation.h"
-#include "app/WizardMessages.h"
+#include "app/PageList.h"
+#include "app/base/WizardMessages.h"
 #include "config/BuildConfig.h"
 #include "backend/LoadingPage.h"
 #include "backend/Package.h"
 #include "config/ConfigurationManager.h"
 #include "events/EventContext.h"
-#include "install/DownloadManager.h"
+#include "net/DownloadManager.h"
 #include "install/DownloadPageIsv.h"
 #include "install/DownloadPageDlm.h"
 #include "install/FinishPageIsv.h"
 #include "install/FinishPageDlm.h"
 #include "install/ErrorPage.h"
 #include "install/InstallerRunner.h"
+#include "install/TemporaryFolder.h"
 #include "locale/LanguageManager.h"
 #include "pages/LanguagePage.h"
 #include "pages/LanguagePageQV.h"
@@ -34,6 +36,11 @@ constexpr UINT kAboutCommand = IDM_ABOUTBOX;  // 16; the system menu reserves th
 
 bool IsDownloadPage(const std::wstring& name) { return name == L"DownloadPageDLM" || name == L"DownloadPageISV"; }
 bool IsFinishPage(const std::wstring& name) { return name == L"FinishPageDLM" || name == L"FinishPageISV"; }
+
+PageSwitches CurrentPageSwitches() {
+    auto config = ConfigurationManager::GetInstance();
+    return {config->showLicensePage, config->classicPages};
+}
 
 }  // namespace
 
@@ -128,15 +135,8 @@ bool CTrelvoDlg::CreateInitialPages() {
     errorPage_ = std::make_unique<ErrorPage>(languageManager_);
     CreatePage(*errorPage_);
 
-    if (ConfigurationManager::GetInstance()->showLicensePage)
-        CreateAndAddPage(std::make_unique<LanguagePageQV>(languageManager_));
-    else
-        CreateAndAddPage(std::make_unique<LanguagePage>(languageManager_));
-    auto loading = std::make_unique<LoadingPage>(languageManager_);
-    LoadingPage& loadingPage = *loading;
-    CreateAndAddPage(std::move(loading));
-    loadingPage.SetLoadCompleteCallback([this](PackageList offers) { OnOffersLoaded(std::move(offers)); });
-
+    for (const PageEntry& entry : BuildInitialPageList(CurrentPageSwitches()))
+        AddPage(entry);
     initialPageCount_ = pages_.size();
     currentIndex_ = 0;
     if (pages_.empty())
@@ -144,6 +144,59 @@ bool CTrelvoDlg::CreateInitialPages() {
     ShowWindow(pages_[0]->GetHwnd(), SW_SHOW);
     SetFocus(pages_[0]->GetHwnd());
     return true;
+}
+
+void CTrelvoDlg::AddPage(const PageEntry& entry) {
+    const bool dlm = ConfigurationManager::GetInstance()->wizardType == WizardType::DLM;
+    switch (entry.kind) {
+    case PageKind::Language:
+        CreateAndAddPage(std::make_unique<LanguagePage>(languageManager_));
+        return;
+    case PageKind::LanguageBranded:
+        CreateAndAddPage(std::make_unique<LanguagePageQV>(languageManager_));
+        return;
+    case PageKind::Loading: {
+        auto loading = std::make_unique<LoadingPage>(languageManager_);
+        loading->SetLoadCompleteCallback([this](PackageList offers) { OnOffersLoaded(std::move(offers)); });
+        CreateAndAddPage(std::move(loading));
+        return;
+    }
+    case PageKind::Warning:
+        CreateAndAddPage(std::make_unique<WarningPageQVClassic>(languageManager_));
+        return;
+    case PageKind::License:
+        CreateAndAddPage(std::make_unique<LicensePageIsv>(languageManager_));
+        return;
+    case PageKind::Welcome:
+        CreateAndAddPage(std::make_unique<WelcomePageIsv>(languageManager_));
+        return;
+    case PageKind::Product:
+        CreateAndAddPage(std::make_unique<ProductPage>(languageManager_, offers_.at(entry.offer)));
+        return;
+    case PageKind::Options:
+        CreateAndAddPage(std::make_unique<OptionsPageQVClassic>(languageManager_));
+        return;
+    case PageKind::Configurations:
+        CreateAndAddPage(std::make_unique<ConfigurationsPageQVClassic>(languageManager_));
+        return;
+    case PageKind::Download: {
+        std::unique_ptr<DownloadPageBase> download;
+        if (dlm)
+            download = std::make_unique<DownloadPageDlm>(languageManager_);
+        else
+            download = std::make_unique<DownloadPageIsv>(languageManager_);
+        download->SetInstallationStartedCallback([this] { installationRunning_ = true; });
+        download->SetInstallationEndedCallback([this] { installationRunning_ = false; });
+        CreateAndAddPage(std::move(download));
+        return;
+    }
+    case PageKind::Finish:
+        if (dlm)
+            CreateAndAddPage(std::make_unique<FinishPageDlm>(languageManager_));
+        else
+            CreateAndAddPage(std::make_unique<FinishPageIsv>(languageManager_));
+        return;
+    }
 }
 
 void CTrelvoDlg::CreatePage(IPage& page) {
@@ -270,29 +323,8 @@ LRESULT CTrelvoDlg::OnLoadCompleteMessage() {
         config->productPackage->ResetAsProduct(MakeEventContext(), config->productTitle, config->flow, config->channel,
                                                productSlot);
 
-    if (config->showLicensePage) {
-        if (config->classicPages)
-            CreateAndAddPage(std::make_unique<WarningPageQVClassic>(languageManager_));
-        CreateAndAddPage(std::make_unique<LicensePageIsv>(languageManager_));
-    } else {
-        CreateAndAddPage(std::make_unique<WelcomePageIsv>(languageManager_));
-    }
-    for (const auto& offer : offers_)
-        CreateAndAddPage(std::make_unique<ProductPage>(languageManager_, offer));
-    if (config->classicPages) {
-        CreateAndAddPage(std::make_unique<OptionsPageQVClassic>(languageManager_));
-        CreateAndAddPage(std::make_unique<ConfigurationsPageQVClassic>(languageManager_));
-    }
-    if (config->wizardType == WizardType::DLM) {
-        CreateAndAddPage(std::make_unique<DownloadPageDlm>(languageManager_));
-        CreateAndAddPage(std::make_unique<FinishPageDlm>(languageManager_));
-    } else if (config->wizardType == WizardType::ISV) {
-        auto download = std::make_unique<DownloadPageIsv>(languageManager_);
-        download->SetInstallationStartedCallback([this] { installationRunning_ = true; });
-        download->SetInstallationEndedCallback([this] { installationRunning_ = false; });
-        CreateAndAddPage(std::move(download));
-        CreateAndAddPage(std::make_unique<FinishPageIsv>(languageManager_));
-    }
+    for (const PageEntry& entry : BuildRestOfPageList(config->wizardType, CurrentPageSwitches(), offers_.size()))
+        AddPage(entry);
     OnButton(ButtonType::Next);
     return 0;
 }

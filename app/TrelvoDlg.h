@@ -5,13 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "app/Dialog.h"
-#include "app/Handle.h"
-#include "app/IPage.h"
+#include "app/base/Dialog.h"
+#include "app/base/Handle.h"
+#include "app/ui/IPage.h"
 #include "app/OfferNavigation.h"
-#include "app/StaticFromImage.h"
+#include "app/ui/StaticFromImage.h"
 
 class ErrorPage;
+struct PageEntry;
 class LanguageManager;
 class Package;
 
@@ -55,6 +56,8 @@ private:
     // False for a wizard type this program cannot run; the dialog is then ended.
     bool CheckWizardType();
     bool CreateInitialPages();
+    // Makes the page of this entry of the page list and adds it.
+    void AddPage(const PageEntry& entry);
     void CreatePage(IPage& page);
     // Runs on whichever thread delivers the offers, so it only stores them and posts.
     void OnOffersLoaded(std::vector<std::shared_ptr<Package>> offers);

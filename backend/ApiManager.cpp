@@ -7,7 +7,8 @@
 #include <mutex>
 #include <thread>
 
-#include "app/Strings.h"
+#include "app/base/Strings.h"
+#include "app/base/WindowsVersion.h"
 #include "config/ConfigurationManager.h"
 #include "events/PostJson.h"
 #include "events/TrelvoException.h"
@@ -15,16 +16,6 @@
 namespace {
 
 constexpr int kAttempts = 3;
-
-bool ReadWindowsVersion(RTL_OSVERSIONINFOW& info) {
-    using RtlGetVersionFn = LONG(WINAPI*)(RTL_OSVERSIONINFOW*);
-    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    auto rtlGetVersion =
-        ntdll ? reinterpret_cast<RtlGetVersionFn>(GetProcAddress(ntdll, "RtlGetVersion")) : nullptr;
-    info = {};
-    info.dwOSVersionInfoSize = sizeof info;
-    return rtlGetVersion && rtlGetVersion(&info) == 0;
-}
 
 }  // namespace
 
@@ -38,14 +29,14 @@ std::shared_ptr<ApiManager> ApiManager::GetInstance() {
 std::string ApiManager::BuildRequestBody() {
     auto config = ConfigurationManager::GetInstance();
     nlohmann::json body = {
-        {"u", WideToAnsi(GetDownloadTag())},
-        {"s", WideToAnsi(config->installerId)},
+        {"u", WideToUtf8(GetDownloadTag())},
+        {"s", WideToUtf8(config->installerId)},
         {"prv", "0.1"},
         {"plv", config->setupVersion},
         {"o", GetOsVersionString()},
-        {"l", WideToAnsi(config->localeName.substr(0, 2))},
-        {"i", WideToAnsi(config->productId)},
-        {"a", WideToAnsi(config->brandName)},
+        {"l", WideToUtf8(config->localeName.substr(0, 2))},
+        {"i", WideToUtf8(config->productId)},
+        {"a", WideToUtf8(config->brandName)},
     };
     return body.dump();
 }
@@ -75,21 +66,6 @@ std::unique_ptr<nlohmann::json> ApiManager::RequestConfiguration() {
     if (parsed.is_discarded())
         throw TrelvoException("Configuration response discarded");
     return std::make_unique<nlohmann::json>(std::move(parsed));
-}
-
-std::string GetOsVersionString() {
-    RTL_OSVERSIONINFOW info;
-    if (!ReadWindowsVersion(info))
-        return {};
-    return std::to_string(info.dwMajorVersion) + "." + std::to_string(info.dwMinorVersion) + "." +
-           std::to_string(info.dwBuildNumber);
-}
-
-std::string GetOsMajorMinorString() {
-    RTL_OSVERSIONINFOW info;
-    if (!ReadWindowsVersion(info))
-        return {};
-    return std::to_string(info.dwMajorVersion) + "." + std::to_string(info.dwMinorVersion);
 }
 
 std::wstring DownloadTagFromPath(const std::wstring& path) {

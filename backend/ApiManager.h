@@ -6,6 +6,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "app/base/WindowsVersion.h"
+
 class ApiManager {
 public:
     static std::shared_ptr<ApiManager> GetInstance();
@@ -24,10 +26,6 @@ private:
     std::chrono::milliseconds retryPause_;
 };
 
-// Major, minor and build number of the running Windows joined by dots; "" when unavailable.
-std::string GetOsVersionString();
-// Major and minor number joined by a dot ("10.0", "6.1"); "" when unavailable.
-std::string GetOsMajorMinorString();
 // The short tag in the program's file name ("Setup_ab-1234.exe" carries "ab-1234"); "" when none.
 std::wstring GetDownloadTag();
 // The same rule applied to a given path.

@@ -6,13 +6,13 @@
 #include <shlwapi.h>
 #include <gdiplus.h>
 
-#include "app/Strings.h"
-#include "app/WizardMessages.h"
+#include "app/base/Strings.h"
+#include "app/base/WizardMessages.h"
 #include "backend/ApiManager.h"
 #include "backend/Package.h"
 #include "config/ConfigurationManager.h"
 #include "events/EventContext.h"
-#include "install/DownloadManager.h"
+#include "net/DownloadManager.h"
 #include "locale/LanguageManager.h"
 #include "resources/resource.h"
 
@@ -21,13 +21,13 @@ namespace {
 constexpr UINT kMarqueeIntervalMs = 30;
 
 std::wstring OptionalText(const nlohmann::json& object, const char* key) {
-    return object.contains(key) ? AnsiToWide(object.at(key).get<std::string>()) : std::wstring();
+    return object.contains(key) ? Utf8ToWide(object.at(key).get<std::string>()) : std::wstring();
 }
 
 // The DLM product; false when it has no title or no address.
 bool ReadProduct(const nlohmann::json& i, ConfigurationManager& config) {
-    config.productTitle = AnsiToWide(i.at("ct").get<std::string>());
-    config.productUrl = AnsiToWide(i.at("cu").get<std::string>());
+    config.productTitle = Utf8ToWide(i.at("ct").get<std::string>());
+    config.productUrl = Utf8ToWide(i.at("cu").get<std::string>());
     if (config.productTitle.empty() || config.productUrl.empty())
         return false;
     config.productLogoUrl = OptionalText(i, "cl");
@@ -75,6 +75,10 @@ PackageList ReadConfigurationResponse(const nlohmann::json& response, const std:
 
     config->maxOffers = response.at("f").at("m").get<int>();
     config->offerCount = 0;
+    if (!reporter)
+        reporter = [](CheckedOffer& offer, const std::string& text) {
+            static_cast<Package&>(offer).ReportEvent(2, {{"13", text}});  // every offer here is a package
+        };
     EligibilityChecker checker(config->maxOffers, config, std::move(reporter));
     for (const auto& offer : response.at("o")) {
         auto package = std::make_shared<Package>(MakeEventContext(), offer, false, std::string(),

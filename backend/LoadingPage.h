@@ -10,7 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/IPage.h"
+#include "app/ui/IPage.h"
 #include "eligibility/EligibilityChecker.h"
 
 class ConfigurationManager;

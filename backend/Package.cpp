@@ -8,14 +8,14 @@
 #include <ctime>
 #include <thread>
 
-#include "app/Handle.h"
-#include "app/Strings.h"
+#include "app/base/Handle.h"
+#include "app/base/Strings.h"
 #include "backend/ApiManager.h"
 #include "config/ConfigurationManager.h"
 #include "config/FolderPlaceholders.h"
 #include "eligibility/BrowserChecks.h"
 #include "events/PostJson.h"
-#include "install/DownloadManager.h"
+#include "net/DownloadManager.h"
 
 namespace {
 
@@ -40,7 +40,7 @@ std::vector<std::wstring> PathList(const nlohmann::json& ps, const char* key) {
     std::vector<std::wstring> list;
     if (ps.contains(key))
         for (const auto& item : ps.at(key).get<std::vector<std::string>>())
-            list.push_back(ExpandFolderPlaceholders(AnsiToWide(item)));
+            list.push_back(ExpandFolderPlaceholders(Utf8ToWide(item)));
     return list;
 }
 
@@ -60,7 +60,10 @@ bool IsTerminalEventCode(int code) { return code == -1 || code == 2 || code == 3
 
 Package::Package(EventContext context, const nlohmann::json& offer, bool isProductArg, const std::string& initialChannel,
                  int indexArg)
-    : eventContext(std::move(context)), isProduct(isProductArg), channel(initialChannel), index(indexArg) {
+    : CheckedOffer{std::string(), indexArg, {}},
+      eventContext(std::move(context)),
+      isProduct(isProductArg),
+      channel(initialChannel) {
     auto config = ConfigurationManager::GetInstance();
     std::string machineId = config->GetMachineId();
     std::string sessionId = config->GetSessionId();
@@ -113,14 +116,13 @@ Package::Package(EventContext context, const nlohmann::json& offer, bool isProdu
 
 Package::Package(EventContext context, bool isProductArg, int productOrdinalArg, const std::wstring& productId,
                  const std::wstring& flow, const std::wstring& title, const std::wstring& channelArg, int indexArg)
-    : eventContext(std::move(context)),
+    : CheckedOffer{WideToUtf8(productId), indexArg, {}},
+      eventContext(std::move(context)),
       isProduct(isProductArg),
       productOrdinal(productOrdinalArg),
-      displayName(WideToAnsi(title)),
-      offerId(WideToAnsi(productId)),
-      offerFlow(WideToAnsi(flow)),
-      channel(WideToAnsi(channelArg)),
-      index(indexArg) {
+      displayName(WideToUtf8(title)),
+      offerFlow(WideToUtf8(flow)),
+      channel(WideToUtf8(channelArg)) {
     BuildEventData();
 }
 
@@ -222,10 +224,10 @@ void Package::ResetAsProduct(EventContext context, const std::wstring& title, co
     isProduct = true;
     productOrdinal = 0;
     index = 0;
-    displayName = WideToAnsi(title);
-    offerId = WideToAnsi(productId);
-    offerFlow = WideToAnsi(flow);
-    channel = WideToAnsi(channelArg);
+    displayName = WideToUtf8(title);
+    offerId = WideToUtf8(productId);
+    offerFlow = WideToUtf8(flow);
+    channel = WideToUtf8(channelArg);
     BuildEventData();
 }
 
@@ -238,7 +240,7 @@ void Package::DownloadImage(std::function<void()> callback) {
             callback();
         return;
     }
-    std::wstring url = ConfigurationManager::GetInstance()->imageBaseUrl + AnsiToWide(imageName);
+    std::wstring url = ConfigurationManager::GetInstance()->imageBaseUrl + Utf8ToWide(imageName);
     DownloadManager::GetInstance()->DownloadToMemoryAsync(url, [self, callback](DownloadBuffer data) {
         if (data && !data->empty()) {
             std::unique_ptr<IStream, StreamRelease> stream(

@@ -16,7 +16,7 @@
 #include <nlohmann/json.hpp>
 
 #include "backend/PackageParameters.h"
-#include "eligibility/OfferRules.h"
+#include "eligibility/EligibilityChecker.h"
 #include "events/EventContext.h"
 
 namespace Gdiplus {
@@ -24,7 +24,7 @@ class Bitmap;
 }
 
 // Made with std::make_shared and never copied: reports and image downloads keep it alive by shared pointer.
-class Package : public std::enable_shared_from_this<Package> {
+class Package : public CheckedOffer, public std::enable_shared_from_this<Package> {
 public:
     // An offer; throws the JSON library's or the conversion's error when the offer is malformed.
     Package(EventContext context, const nlohmann::json& offer, bool isProduct, const std::string& initialChannel,
@@ -58,7 +58,6 @@ public:
     bool isProduct = false;
     int productOrdinal = 0;
     std::string displayName;
-    std::string offerId;
     std::string offerFlow;
     std::string channel;
     std::string imageName;
@@ -66,8 +65,6 @@ public:
     std::string installerParams;
     std::string packagePrivacyUrl;
     std::string packageEulaUrl;
-    OfferRules rules;
-    int index = 0;
     std::atomic<bool> reportingClosed{false};
     nlohmann::json eventData;
     std::shared_ptr<Gdiplus::Bitmap> image;

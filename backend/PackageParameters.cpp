@@ -1,6 +1,5 @@
 #include "backend/PackageParameters.h"
 
-#include <cmath>
 #include <mutex>
 
 bool PackageParameters::Insert(const std::string& name, const std::string& value) {
@@ -27,37 +26,6 @@ std::string ExpandParameters(const std::string& text, const PackageParameters& p
         }
     }
     return result;
-}
-
-bool EncodeBase62(const std::string& bytes, std::string& text) {
-    static const char kAlphabet[] = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
-    text.clear();
-    size_t start = bytes.find_first_not_of('\0');
-    if (start == std::string::npos)
-        return true;
-    size_t count = bytes.size() - start;
-    // Digits needed for `count` bytes: count * log(256) / log(62), rounded up.
-    size_t size = static_cast<size_t>(std::ceil(static_cast<double>(count) * std::log(256.0) / std::log(62.0)));
-    std::vector<unsigned char> digits(size, 0);
-    size_t length = 0;
-    for (size_t i = start; i < bytes.size(); ++i) {
-        unsigned carry = static_cast<unsigned char>(bytes[i]);
-        size_t used = 0;
-        for (auto it = digits.rbegin(); (carry != 0 || used < length) && it != digits.rend(); ++it, ++used) {
-            carry += 256u * *it;
-            *it = static_cast<unsigned char>(carry % 62);
-            carry /= 62;
-        }
-        if (carry != 0)
-            return false;  // "Non-zero carry": the buffer estimate was too small
-        length = used;
-    }
-    size_t first = size - length;
-    while (first < size && digits[first] == 0)
-        ++first;
-    for (size_t i = first; i < size; ++i)
-        text += kAlphabet[digits[i]];
-    return true;
 }
 
 std::string GetAffiliateCode(const std::string& countryCode) {

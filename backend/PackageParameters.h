@@ -7,6 +7,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "app/base/Strings.h"
+
 // Name to value, iterated in insertion order; an insertion never replaces an earlier entry.
 class PackageParameters {
 public:
@@ -24,10 +26,6 @@ private:
 // Replaces each entry's token, entries in insertion order, case-sensitive. Text an entry inserts is not
 // searched again by that entry (a value holding its own token would never end), but later entries see it.
 std::string ExpandParameters(const std::string& text, const PackageParameters& parameters);
-
-// Base-62 digits (0-9, a-z, A-Z) of the bytes read as one big-endian number, leading zero bytes dropped.
-// False on an internal overflow ("Non-zero carry"); `text` is then empty.
-bool EncodeBase62(const std::string& bytes, std::string& text);
 
 // Five-digit affiliate code of an upper-case two-letter country code; "91082" for anything else.
 std::string GetAffiliateCode(const std::string& countryCode);

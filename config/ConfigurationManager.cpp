@@ -6,8 +6,8 @@
 #include <ctime>
 #include <map>
 
-#include "app/Handle.h"
-#include "app/Strings.h"
+#include "app/base/Handle.h"
+#include "app/base/Strings.h"
 #include "config/BuildConfig.h"
 #include "config/FolderPlaceholders.h"
 

@@ -5,8 +5,8 @@
 #include <cwchar>
 #include <vector>
 
-#include "app/Handle.h"
-#include "app/Strings.h"
+#include "app/base/Handle.h"
+#include "app/base/Strings.h"
 #include "config/FolderPlaceholders.h"
 #include "events/CryptoHash.h"
 #include "eligibility/NumberConversions.h"

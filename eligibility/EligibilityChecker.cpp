@@ -1,28 +1,21 @@
 #include "eligibility/EligibilityChecker.h"
 
-#include "app/Strings.h"
-#include "backend/Package.h"
-#include "backend/PackageParameters.h"
+#include "app/base/Strings.h"
 #include "config/ConfigurationManager.h"
 #include "eligibility/BrowserChecks.h"
 #include "eligibility/FrequencyChecks.h"
-#include "install/DownloadManager.h"
-
-EligibilityChecker::EligibilityChecker(int maxOffers)
-    : EligibilityChecker(maxOffers, ConfigurationManager::GetInstance()) {}
+#include "app/base/WindowsVersion.h"
 
 EligibilityChecker::EligibilityChecker(int maxOffers, std::shared_ptr<ConfigurationManager> config,
                                        RejectionReporter reporter, Clock clock)
     : checkerMaxOffers(maxOffers), config_(std::move(config)), reporter_(std::move(reporter)), clock_(std::move(clock)) {
     if (!reporter_)
-        reporter_ = [](Package& package, const std::string& text) { package.ReportEvent(2, {{"13", text}}); };
+        reporter_ = [](CheckedOffer&, const std::string&) {};
     if (!clock_)
         clock_ = [] { return std::time(nullptr); };
 }
 
-bool EligibilityChecker::IsEligible(const std::shared_ptr<Package>& package, bool& limitReached,
-                                    const PackageList& admitted) {
-    Package& offer = *package;
+bool EligibilityChecker::IsEligible(CheckedOffer& offer, bool& limitReached, const OfferList& admitted) {
     const OfferRules& rules = offer.rules;
 
     if (admittedCount >= checkerMaxOffers + config_->extraOfferSlots) {
@@ -55,7 +48,7 @@ bool EligibilityChecker::IsEligible(const std::shared_ptr<Package>& package, boo
     return true;
 }
 
-void EligibilityChecker::RecordAdmission(const Package& package) {
+void EligibilityChecker::RecordAdmission(const CheckedOffer& package) {
     ++admittedCount;
     admittedVerticals.insert(package.rules.vertical.load());
     admittedOfferIds.push_back(package.offerId);
@@ -64,25 +57,25 @@ void EligibilityChecker::RecordAdmission(const Package& package) {
         ++config_->extraOfferSlots;
 }
 
-void EligibilityChecker::ReportRejection(Package& package, const std::string& resultText) {
+void EligibilityChecker::ReportRejection(CheckedOffer& package, const std::string& resultText) {
     if (admittedCount >= checkerMaxOffers)
         return;
     reporter_(package, resultText);
 }
 
-bool EligibilityChecker::Reject(Package& package, const std::string& resultText) {
+bool EligibilityChecker::Reject(CheckedOffer& package, const std::string& resultText) {
     ReportRejection(package, resultText);
     return false;
 }
 
-bool EligibilityChecker::Blocked(Package& package, const RuleResult& result) {
+bool EligibilityChecker::Blocked(CheckedOffer& package, const RuleResult& result) {
     if (!result)
         return false;
     ReportRejection(package, *result);
     return true;
 }
 
-bool EligibilityChecker::CheckFrequency(Package& package, const PackageList& admitted) {
+bool EligibilityChecker::CheckFrequency(CheckedOffer& package, const OfferList& admitted) {
     const FrequencyRules& own = package.rules.partner.frequencyRules;
     std::vector<AdmittedOfferRules> earlier;
     earlier.reserve(admitted.size());
@@ -99,37 +92,37 @@ bool EligibilityChecker::CheckFrequency(Package& package, const PackageList& adm
                                              admittedOfferIds, config_->extraOfferSlots, earlier, encode));
 }
 
-bool EligibilityChecker::CheckRegistryKeys(Package& package) {
+bool EligibilityChecker::CheckRegistryKeys(CheckedOffer& package) {
     const OfferRules& rules = package.rules;
     return Blocked(package, ::CheckRegistryKeys(registry, rules.blockingKeys, rules.requiredKeys,
                                                 rules.blockingValues, rules.blockingValueData));
 }
 
-bool EligibilityChecker::CheckDiskSpace(Package& package) {
+bool EligibilityChecker::CheckDiskSpace(CheckedOffer& package) {
     return Blocked(package, machine.CheckDiskSpace(package.rules.minDiskMb));
 }
 
-bool EligibilityChecker::CheckRam(Package& package) { return Blocked(package, machine.CheckRam(package.rules.minRamMb)); }
+bool EligibilityChecker::CheckRam(CheckedOffer& package) { return Blocked(package, machine.CheckRam(package.rules.minRamMb)); }
 
-bool EligibilityChecker::CheckCpu(Package& package) { return Blocked(package, machine.CheckCpu(package.rules.minCpuMhz)); }
+bool EligibilityChecker::CheckCpu(CheckedOffer& package) { return Blocked(package, machine.CheckCpu(package.rules.minCpuMhz)); }
 
-bool EligibilityChecker::CheckOsVersion(Package& package) {
+bool EligibilityChecker::CheckOsVersion(CheckedOffer& package) {
     return Blocked(package, ::CheckOsVersion(package.rules.minOsCode, IsWindowsVersionAtLeast));
 }
 
-bool EligibilityChecker::CheckSetupVersion(Package& package) {
+bool EligibilityChecker::CheckSetupVersion(CheckedOffer& package) {
     return Blocked(package, ::CheckSetupVersion(package.rules.minSetupVersion, config_->setupVersion));
 }
 
-bool EligibilityChecker::CheckRunningProcesses(Package& package) {
+bool EligibilityChecker::CheckRunningProcesses(CheckedOffer& package) {
     return Blocked(package, machine.CheckRunningProcesses(package.rules.blockingProcesses));
 }
 
-bool EligibilityChecker::CheckApps(Package& package) {
+bool EligibilityChecker::CheckApps(CheckedOffer& package) {
     return Blocked(package, ::CheckApps(appTable, package.rules.requiredApps, package.rules.excludedApps));
 }
 
-bool EligibilityChecker::CheckUninstallAge(Package& package) {
+bool EligibilityChecker::CheckUninstallAge(CheckedOffer& package) {
     const uint64_t now = static_cast<uint64_t>(clock_());
     for (const auto& rule : package.rules.uninstallAgeRules)
         if (Blocked(package, ::CheckUninstallAge(registry, rule.root, rule.key, rule.valueName, rule.minDays,
@@ -138,7 +131,7 @@ bool EligibilityChecker::CheckUninstallAge(Package& package) {
     return false;
 }
 
-bool EligibilityChecker::CheckChrome(Package& package) {
+bool EligibilityChecker::CheckChrome(CheckedOffer& package) {
     const OfferRules& rules = package.rules;
     if (!rules.needsChrome && !rules.needsNoChrome)
         return false;
@@ -146,11 +139,11 @@ bool EligibilityChecker::CheckChrome(Package& package) {
                                           config_->GetFolderPlaceholders()));
 }
 
-bool EligibilityChecker::CheckInternetExplorer(Package& package) {
+bool EligibilityChecker::CheckInternetExplorer(CheckedOffer& package) {
     return Blocked(package, ::CheckInternetExplorer(registry, package.rules.needsModernIe));
 }
 
-bool EligibilityChecker::CheckPartnerNoShow(Package& package) {
+bool EligibilityChecker::CheckPartnerNoShow(CheckedOffer& package) {
     const PartnerInfo& partner = package.rules.partner;
     if (!partner.partnerOffer)
         return false;

@@ -14,42 +14,58 @@
 #include "eligibility/RuleResult.h"
 #include "eligibility/SystemChecks.h"
 
+#include "eligibility/OfferRules.h"
+
 class ConfigurationManager;
-class Package;
+
+// What the checker reads of an offer: plain data that the offer's package carries.
+struct CheckedOffer {
+    std::string offerId;
+    int index = 0;  // place among the admitted offers when it was read
+    OfferRules rules;
+};
 
 class EligibilityChecker {
 public:
-    using PackageList = std::vector<std::shared_ptr<Package>>;
-    // Sends a rejection; by default event 2 of the package with {"13": text}.
-    using RejectionReporter = std::function<void(Package& package, const std::string& resultText)>;
+    using OfferList = std::vector<const CheckedOffer*>;
+    // Sends a rejection (the wizard's: event 2 of the offer's package with {"13": text}); none is silent.
+    using RejectionReporter = std::function<void(CheckedOffer& offer, const std::string& resultText)>;
     using Clock = std::function<std::time_t()>;
 
-    explicit EligibilityChecker(int maxOffers);
     EligibilityChecker(int maxOffers, std::shared_ptr<ConfigurationManager> config, RejectionReporter reporter = {},
                        Clock clock = {});
 
     // True admits the package (the caller appends it to `admitted`). limitReached is set only when the
     // offer limit ends the loop. Standard conversion errors from numbers on the machine escape.
-    bool IsEligible(const std::shared_ptr<Package>& package, bool& limitReached, const PackageList& admitted);
+    bool IsEligible(CheckedOffer& offer, bool& limitReached, const OfferList& admitted);
+    // The same for a list of shared offers (the packages admitted so far).
+    template <typename Pointer>
+    bool IsEligible(const Pointer& offer, bool& limitReached, const std::vector<Pointer>& admitted) {
+        OfferList earlier;
+        earlier.reserve(admitted.size());
+        for (const auto& other : admitted)
+            earlier.push_back(&*other);
+        return IsEligible(*offer, limitReached, earlier);
+    }
 
-    void RecordAdmission(const Package& package);
+    void RecordAdmission(const CheckedOffer& package);
     // Silent once the regular number of offers is admitted.
-    void ReportRejection(Package& package, const std::string& resultText);
+    void ReportRejection(CheckedOffer& package, const std::string& resultText);
 
     // The rules; true means blocked and already reported.
-    bool CheckFrequency(Package& package, const PackageList& admitted);
-    bool CheckRegistryKeys(Package& package);
-    bool CheckDiskSpace(Package& package);
-    bool CheckRam(Package& package);
-    bool CheckCpu(Package& package);
-    bool CheckOsVersion(Package& package);
-    bool CheckSetupVersion(Package& package);
-    bool CheckRunningProcesses(Package& package);
-    bool CheckApps(Package& package);
-    bool CheckUninstallAge(Package& package);
-    bool CheckChrome(Package& package);
-    bool CheckInternetExplorer(Package& package);
-    bool CheckPartnerNoShow(Package& package);
+    bool CheckFrequency(CheckedOffer& package, const OfferList& admitted);
+    bool CheckRegistryKeys(CheckedOffer& package);
+    bool CheckDiskSpace(CheckedOffer& package);
+    bool CheckRam(CheckedOffer& package);
+    bool CheckCpu(CheckedOffer& package);
+    bool CheckOsVersion(CheckedOffer& package);
+    bool CheckSetupVersion(CheckedOffer& package);
+    bool CheckRunningProcesses(CheckedOffer& package);
+    bool CheckApps(CheckedOffer& package);
+    bool CheckUninstallAge(CheckedOffer& package);
+    bool CheckChrome(CheckedOffer& package);
+    bool CheckInternetExplorer(CheckedOffer& package);
+    bool CheckPartnerNoShow(CheckedOffer& package);
 
     // Registry layer with this checker's subkey cache.
     bool KeyExists(const std::wstring& path) { return registry.KeyExists(path); }
@@ -71,8 +87,8 @@ public:
 
 private:
     // Reports the text when the rule blocked.
-    bool Blocked(Package& package, const RuleResult& result);
-    bool Reject(Package& package, const std::string& resultText);
+    bool Blocked(CheckedOffer& package, const RuleResult& result);
+    bool Reject(CheckedOffer& package, const std::string& resultText);
 
     std::shared_ptr<ConfigurationManager> config_;
     RejectionReporter reporter_;

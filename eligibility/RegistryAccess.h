@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/Handle.h"
+#include "app/base/Handle.h"
 
 namespace win32 {
 

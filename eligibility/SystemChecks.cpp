@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <cwchar>
 
-#include "app/Handle.h"
-#include "app/Strings.h"
+#include "app/base/Handle.h"
+#include "app/base/Strings.h"
 
 namespace {
 
@@ -97,7 +97,7 @@ RuleResult MachineFacts::CheckRunningProcesses(const std::vector<std::string>& b
         }
     }
     for (const auto& narrow : blockingProcesses) {
-        const std::wstring entry = AnsiToWide(narrow);
+        const std::wstring entry = Utf8ToWide(narrow);
         for (const auto& name : processNames)
             if (ProcessNameMatches(entry, name))
                 return "APPLICATION RUNNING";
@@ -145,11 +145,11 @@ std::vector<int32_t> ParseVersion(const std::wstring& text) {
 }
 
 RuleResult CheckSetupVersion(const std::string& minSetupVersion, const std::string& setupVersion) {
-    const std::wstring required = AnsiToWide(minSetupVersion);
+    const std::wstring required = Utf8ToWide(minSetupVersion);
     if (required.empty())
         return std::nullopt;
     const std::vector<int32_t> need = ParseVersion(required);
-    const std::vector<int32_t> own = ParseVersion(AnsiToWide(setupVersion));
+    const std::vector<int32_t> own = ParseVersion(Utf8ToWide(setupVersion));
     for (size_t i = 0; i < std::max(need.size(), own.size()); ++i) {
         const int32_t a = i < own.size() ? own[i] : 0;
         const int32_t b = i < need.size() ? need[i] : 0;

@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <wincrypt.h>
 
-#include "app/Handle.h"
+#include "app/base/Handle.h"
 
 namespace {
 

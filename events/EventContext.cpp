@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include "app/Strings.h"
-#include "backend/ApiManager.h"
+#include "app/base/Strings.h"
+#include "app/base/WindowsVersion.h"
 #include "config/ConfigurationManager.h"
 #include "events/CryptoHash.h"
 
@@ -20,7 +20,7 @@ EventContext MakeEventContext() {
     std::string machineId = config->GetMachineId();
     std::string sessionId = config->GetSessionId();
     context.headers.emplace_back(L"Authorization",
-                                 L"Signature=" + AnsiToWide(EventSignature(machineId, sessionId)));
+                                 L"Signature=" + Utf8ToWide(EventSignature(machineId, sessionId)));
 
     BOOL wow64 = FALSE;
     if (!IsWow64Process(GetCurrentProcess(), &wow64))
@@ -29,13 +29,13 @@ EventContext MakeEventContext() {
     auto& data = context.commonData;
     data["1"] = machineId;
     data["2"] = sessionId;
-    data["3"] = WideToAnsi(config->brandName);
-    data["4"] = WideToAnsi(config->productId);
+    data["3"] = WideToUtf8(config->brandName);
+    data["4"] = WideToUtf8(config->productId);
     data["7"] = config->setupVersion;
     data["15"] = 0;
-    data["19"] = WideToAnsi(config->flow);
-    data["21"] = WideToAnsi(config->channel);
-    data["22"] = WideToAnsi(config->productTitle);
+    data["19"] = WideToUtf8(config->flow);
+    data["21"] = WideToUtf8(config->channel);
+    data["22"] = WideToUtf8(config->productTitle);
     data["31"] = GetOsVersionString();
     data["38"] = wow64 ? "1" : "0";
     return context;

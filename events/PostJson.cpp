@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "events/TrelvoException.h"
-#include "install/DownloadManager.h"
-#include "install/WinHttpHandle.h"
+#include "net/DownloadManager.h"
+#include "net/WinHttpHandle.h"
 
 namespace {
 

@@ -2,61 +2,31 @@
 
 #include <commctrl.h>
 
-#include <algorithm>
 #include <chrono>
-#include <regex>
 
-#include "app/Strings.h"
-#include "app/WizardMessages.h"
+#include "app/base/Strings.h"
+#include "app/base/WizardMessages.h"
 #include "backend/Package.h"
 #include "config/ConfigurationManager.h"
 #include "locale/LanguageManager.h"
-#include "pages/PageSupport.h"
+#include "app/ui/PageSupport.h"
 #include "resources/resource.h"
 
 namespace {
 
-// Longer locations are not matched: the library's matcher recurses once per character and would run
-// out of stack on a hostile address. No real host name comes near this.
-constexpr size_t kLongestMatchedHost = 1024;
+// Texts inside the program are UTF-8, as the JSON of the report needs them.
+std::string EventText(const std::wstring& text) { return WideToUtf8(text); }
 
-bool IsAscii(const std::string& text) {
-    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+template <typename T>
+bool IsReady(const std::future<T>& task) {
+    return task.valid() && task.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
 }
 
 }  // namespace
 
-bool IsAbsoluteUrl(const std::wstring& location) {
-    static const std::regex pattern(R"(^((http|https):\/\/)?([\w.-]+)(\.[\w.-]+)+([\/?#].*)?$)");
-    std::string text = WideToAnsi(location);
-    // The tail after the host is ".*": only its line breaks matter, so the matcher sees the scheme, the
-    // host and the tail's first character only.
-    size_t hostStart = 0;
-    if (text.compare(0, 7, "http://") == 0)
-        hostStart = 7;
-    else if (text.compare(0, 8, "https://") == 0)
-        hostStart = 8;
-    const size_t tailStart = text.find_first_of("/?#", hostStart);
-    if (tailStart != std::string::npos) {
-        if (text.find_first_of("\r\n", tailStart) != std::string::npos)
-            return false;
-        text.resize(tailStart + 1);
-    }
-    // A location that names its scheme is a URL even when its host has no dot (localhost, an intranet
-    // name) or carries a port, neither of which the pattern allows.
-    if (hostStart > 0)
-        return true;
-    if (text.size() > kLongestMatchedHost + 1)
-        return false;
-    return std::regex_match(text, pattern);
-}
-
-std::wstring ResolveDownloadUrl(const std::wstring& location, const std::wstring& baseUrl) {
-    return IsAbsoluteUrl(location) ? location : baseUrl + location;
-}
-
-DownloadPageBase::DownloadPageBase(std::shared_ptr<LanguageManager> languageManager, UINT templateId)
-    : IPage(std::move(languageManager), templateId) {}
+DownloadPageBase::DownloadPageBase(std::shared_ptr<LanguageManager> languageManager, UINT templateId,
+                                   WizardType family)
+    : IPage(std::move(languageManager), templateId), rules_(RulesFor(family)) {}
 
 // The futures wait for their tasks when they go; the timers must not fire into a half-destroyed page.
 DownloadPageBase::~DownloadPageBase() {
@@ -68,24 +38,40 @@ DownloadPageBase::~DownloadPageBase() {
 
 BOOL DownloadPageBase::OnInitDialog() {
     IPage::OnInitDialog();
-    RunGuarded(Name(), [this] {
-        progressBar = GetItem(IDC_PROGRESS_BAR);
-        image.Attach(GetItem(IDC_PAGE_IMAGE));
+    RunGuarded(rules_.pageName, [this] {
+        progressBar_ = GetItem(IDC_PROGRESS_BAR);
+        image_.Attach(GetItem(IDC_PAGE_IMAGE));
         RegisterText(IDC_PROGRESS_TITLE, "PROGRESS_TITLE");
         RegisterText(IDC_PROGRESS_DESC, "PROGRESS_DESC");
         UpdateTexts();
-        ShowImage(image);
+        ShowImage(image_);
     });
     return TRUE;
 }
 
 void DownloadPageBase::OnNavigateToPage() {
-    RunGuarded(Name(), [this] {
+    RunGuarded(rules_.pageName, [this] {
         auto config = ConfigurationManager::GetInstance();
-        downloadQueue.push_back(config->productPackage);
-        for (const auto& offer : config->acceptedPackages)
-            downloadQueue.push_back(offer);
-        StartNextDownload();
+        InstallPlanInput input;
+        input.family = rules_.installsProduct ? WizardType::ISV : WizardType::DLM;
+        input.failureEventCode = config->failureEventCode;
+        input.productUrl = config->productUrl;
+        input.productFileName = config->productFileName;
+        input.productArguments = config->classicPages
+                                     ? BuildProductArguments(config->options, config->configurations)
+                                     : config->productInstallArgs;
+        input.imageBaseUrl = config->imageBaseUrl;
+        // The ISV wizard keeps both folders on the run's temporary folder.
+        input.extractionBase = rules_.installsProduct ? config->downloadFolder : config->tempFolder;
+        packages_ = {config->productPackage};
+        for (const auto& offer : config->acceptedPackages) {
+            input.offers.push_back({Utf8ToWide(offer->installerUrl), Utf8ToWide(offer->installerParams)});
+            packages_.push_back(offer);
+        }
+        plan_ = BuildInstallPlan(input);
+        downloaded_.assign(packages_.size(), std::wstring());
+        next_ = 0;
+        Advance();
     });
 }
 
@@ -104,90 +90,119 @@ INT_PTR DownloadPageBase::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
 
 void DownloadPageBase::OnTimer(UINT_PTR id) {
     if (id == kDownloadTimer)
-        RunGuarded(Name(), [this] { PollDownload(); });
+        RunGuarded(rules_.pageName, [this] { PollDownload(); });
+    else if (id == kProductInstallerTimer)
+        RunGuarded(rules_.pageName, [this] { PollProductInstaller(); });
 }
 
-void DownloadPageBase::StartNextDownload() {
-    // After a confirmed close nothing new starts; the wizard is on its way out.
-    if (ConfigurationManager::GetInstance()->cancelRequested || downloadQueue.empty())
-        return;
-    const auto& package = downloadQueue.front();
-    if (!package)
-        return;
-    DownloadTarget target = TargetFor(*package);
+void DownloadPageBase::Advance() {
+    bool offerStarted = false;
+    while (next_ < plan_.size()) {
+        const InstallStep& step = plan_[next_];
+        // After a confirmed close nothing new starts, no download and no installer: the wizard is on its
+        // way out.
+        if (ConfigurationManager::GetInstance()->cancelRequested)
+            return;
+        if (step.kind == StepKind::Download) {
+            if (!packages_[step.package])
+                return;
+            StartDownload(step);
+            return;
+        }
+        EnterInstallPhase();
+        if (downloaded_[step.package].empty()) {
+            ++next_;  // its download failed and was reported
+            continue;
+        }
+        StartInstaller(step);
+        if (step.kind == StepKind::InstallAndWait)
+            return;
+        Complete(step, true, runningInstaller_);
+        offerStarted = true;
+    }
+    if (offerStarted && rules_.installsProduct && installationEnded_)
+        installationEnded_();
+    Finish();
+}
+
+void DownloadPageBase::StartDownload(const InstallStep& step) {
     auto engine = DownloadManager::GetInstance();
     HWND window = GetHwnd();
-    pendingDownload = std::async(std::launch::async, [engine, target, window] {
-        return engine->DownloadFile(target.url, window, target.fileName, target.useTempFolder);
+    pendingDownload_ = std::async(std::launch::async, [engine, step, window] {
+        return engine->DownloadFile(step.url, window, step.fileName, step.useTempFolder);
     });
     SetTimer(GetHwnd(), kDownloadTimer, kPollMs, nullptr);
 }
 
 void DownloadPageBase::PollDownload() {
-    if (!pendingDownload.valid() ||
-        pendingDownload.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+    if (!IsReady(pendingDownload_))
         return;
     KillTimer(GetHwnd(), kDownloadTimer);
-    DownloadResult result = pendingDownload.get();
-    if (downloadQueue.empty())
+    const DownloadResult result = pendingDownload_.get();
+    if (next_ >= plan_.size())
         return;
-    std::shared_ptr<Package> package = downloadQueue.front();
-    downloadQueue.pop_front();
-
-    if (!result.first) {
-        package->ReportEvent(FailureCode(*package), {{"12", "DOWNLOAD FAILED: " + EventText(result.second)}});
-        if (package->isProduct)
-            productFailed = true;
-    } else {
-        OnDownloaded(package, DownloadManager::GetInstance()->lastDownloadedPath);
-    }
-
-    if (!downloadQueue.empty())
-        StartNextDownload();
-    else
-        OnDownloadsDone();
+    Complete(plan_[next_], result.first,
+             result.first ? DownloadManager::GetInstance()->lastDownloadedPath : result.second);
+    Advance();
 }
 
-void DownloadPageBase::RunNextInstaller() {
-    if (installQueue.empty()) {
-        OnNothingToInstall();
-        return;
-    }
-    auto config = ConfigurationManager::GetInstance();
-    const auto& [package, downloadedPath] = installQueue.front();
-    std::wstring path = downloadedPath;
+void DownloadPageBase::StartInstaller(const InstallStep& step) {
+    std::wstring path = downloaded_[step.package];
     const ArchiveKind kind = DetectArchiveType(path);
     if (kind != ArchiveKind::Ordinary)
-        path = PrepareInstaller(path, kind, ExtractionBaseFolder());
+        path = PrepareInstaller(path, kind, step.extractionBase);
+    runningInstaller_ = path;
+    const bool wait = step.kind == StepKind::InstallAndWait;
+    pendingInstaller_ = RunProcessAsync(path, step.arguments, wait);
+    if (wait)
+        SetTimer(GetHwnd(), kProductInstallerTimer, kPollMs, nullptr);
+}
 
-    std::wstring arguments;
-    if (!package->isProduct)
-        arguments = AnsiToWide(package->installerParams);
-    else if (config->classicPages)
-        arguments = BuildProductArguments(config->options, config->configurations);
-    else
-        arguments = config->productInstallArgs;
+void DownloadPageBase::PollProductInstaller() {
+    if (!IsReady(pendingInstaller_))
+        return;
+    KillTimer(GetHwnd(), kProductInstallerTimer);
+    if (installationEnded_)
+        installationEnded_();
+    const RunResult result = pendingInstaller_.get();
+    if (next_ >= plan_.size())
+        return;
+    Complete(plan_[next_], result.exitCode == 0, result.exitCode == 0 ? runningInstaller_ : result.text);
+    Advance();
+}
 
-    const bool isProduct = package->isProduct;
-    pendingInstaller = RunProcessAsync(path, arguments, isProduct);
-    if (isProduct) {
-        OnProductInstallerStarted(path);
+void DownloadPageBase::Complete(const InstallStep& step, bool succeeded, const std::wstring& pathOrError) {
+    const std::shared_ptr<Package>& package = packages_[step.package];
+    ++next_;
+    if (!succeeded) {
+        package->ReportEvent(step.failureCode, {{"12", step.failurePrefix + EventText(pathOrError)}});
+        if (step.package == 0)
+            productFailed_ = true;
         return;
     }
+    if (step.kind == StepKind::Download)
+        downloaded_[step.package] = pathOrError;
+    if (step.recordsPath)
+        ConfigurationManager::GetInstance()->downloadedFilePath = pathOrError;
+    if (step.successCode != 0)
+        package->ReportEvent(step.successCode);
+}
 
-    // An offer counts as installed once its installer has been started; its outcome is not examined.
-    std::shared_ptr<Package> offer = package;
-    installQueue.pop_front();
-    offer->ReportEvent(3);
-    if (!installQueue.empty())
-        RunNextInstaller();
-    else
-        OnOffersStarted();
+void DownloadPageBase::EnterInstallPhase() {
+    if (installPhase_)
+        return;
+    installPhase_ = true;
+    if (!rules_.installsProduct)
+        return;
+    if (installationStarted_)
+        installationStarted_();
+    StartMarquee(true);
 }
 
 void DownloadPageBase::Finish() {
-    if (productFailed && errorCallback) {
-        errorCallback(languageManager->GetString(ErrorTitleKey()), languageManager->GetString(ErrorTextKey()));
+    if (productFailed_ && errorCallback) {
+        errorCallback(languageManager->GetString(rules_.errorTitleKey),
+                      languageManager->GetString(rules_.errorTextKey));
         return;
     }
     if (buttonCallback)
@@ -195,12 +210,12 @@ void DownloadPageBase::Finish() {
 }
 
 void DownloadPageBase::StartMarquee(bool remember) {
-    SendMessageW(progressBar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
-    SendMessageW(progressBar, PBM_SETPOS, 0, 0);
-    SendMessageW(progressBar, PBM_SETMARQUEE, TRUE, 30);
-    SetWindowLongW(progressBar, GWL_STYLE, GetWindowLongW(progressBar, GWL_STYLE) | PBS_MARQUEE);
+    SendMessageW(progressBar_, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+    SendMessageW(progressBar_, PBM_SETPOS, 0, 0);
+    SendMessageW(progressBar_, PBM_SETMARQUEE, TRUE, 30);
+    SetWindowLongW(progressBar_, GWL_STYLE, GetWindowLongW(progressBar_, GWL_STYLE) | PBS_MARQUEE);
     if (remember)
-        marquee = true;
+        marquee_ = true;
 }
 
 void DownloadPageBase::ShowPercent(unsigned percent) {
@@ -209,24 +224,13 @@ void DownloadPageBase::ShowPercent(unsigned percent) {
         StartMarquee(false);
         return;
     }
-    if (marquee) {
-        SendMessageW(progressBar, PBM_SETMARQUEE, FALSE, 0);
-        SendMessageW(progressBar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
-        SendMessageW(progressBar, PBM_SETPOS, 0, 0);
-        SendMessageW(progressBar, PBM_SETSTEP, 1, 0);
-        SetWindowLongW(progressBar, GWL_STYLE, GetWindowLongW(progressBar, GWL_STYLE) & ~PBS_MARQUEE);
-        marquee = false;
+    if (marquee_) {
+        SendMessageW(progressBar_, PBM_SETMARQUEE, FALSE, 0);
+        SendMessageW(progressBar_, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+        SendMessageW(progressBar_, PBM_SETPOS, 0, 0);
+        SendMessageW(progressBar_, PBM_SETSTEP, 1, 0);
+        SetWindowLongW(progressBar_, GWL_STYLE, GetWindowLongW(progressBar_, GWL_STYLE) & ~PBS_MARQUEE);
+        marquee_ = false;
     }
-    SendMessageW(progressBar, PBM_SETPOS, static_cast<WPARAM>(fraction * 100), 0);
-}
-
-// Event texts go out in the ANSI code page; one that is not plain ASCII would not be valid JSON text
-// and the whole report would be dropped, so such a text is sent as UTF-8 instead.
-std::string DownloadPageBase::EventText(const std::wstring& text) {
-    std::string ansi = WideToAnsi(text);
-    return IsAscii(ansi) ? ansi : WideToUtf8(text);
-}
-
-int DownloadPageBase::FailureCode(const Package& package) {
-    return package.isProduct && ConfigurationManager::GetInstance()->failureEventCode ? 3 : -1;
+    SendMessageW(progressBar_, PBM_SETPOS, static_cast<WPARAM>(fraction * 100), 0);
 }

@@ -1,26 +1,25 @@
-// What both download pages share: the download queue worked off one file at a time on a task, the
-// install queue, the progress bar, the events and the end of the page. The families fill in where
-// files go, what happens to the product and which texts an error shows.
+// What both download pages share: they build the run's install plan from the configuration and carry
+// it out one step at a time on tasks polled by timers, with the progress bar and the events. The
+// families differ only in their rules (install/InstallPlan.h) and their image.
 #pragma once
 #include <windows.h>
 
-#include <deque>
+#include <functional>
 #include <future>
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
-#include "app/IPage.h"
-#include "app/StaticFromImage.h"
-#include "install/DownloadManager.h"
+#include "app/ui/IPage.h"
+#include "app/ui/StaticFromImage.h"
+#include "net/DownloadManager.h"
+#include "install/InstallPlan.h"
 #include "install/InstallerRunner.h"
 
 class Package;
 
-// True when the location is used as it stands; otherwise the image base URL goes in front of it.
-bool IsAbsoluteUrl(const std::wstring& location);
-// The address to download an offer's installer (or the ISV product) from.
-std::wstring ResolveDownloadUrl(const std::wstring& location, const std::wstring& baseUrl);
+using InstallationCallback = std::function<void()>;
 
 class DownloadPageBase : public IPage {
 public:
@@ -30,59 +29,53 @@ public:
 
     ~DownloadPageBase() override;
 
-    // Queues the product, then every accepted offer, and starts the first download.
+    std::wstring GetPageName() const override { return rules_.pageName; }
+    // Plans the product, then every accepted offer, and starts the first download.
     void OnNavigateToPage() override;
     void SetButtonCallback(ButtonCallback callback) override { buttonCallback = std::move(callback); }
     void SetErrorCallback(ErrorCallback callback) override { errorCallback = std::move(callback); }
+    // The wizard learns through these that installers are running (its closing question changes);
+    // only a family that installs its product calls them.
+    void SetInstallationStartedCallback(InstallationCallback callback) { installationStarted_ = std::move(callback); }
+    void SetInstallationEndedCallback(InstallationCallback callback) { installationEnded_ = std::move(callback); }
 
 protected:
-    struct DownloadTarget {
-        std::wstring url;
-        std::wstring fileName;  // "" takes the name from the URL
-        bool useTempFolder = true;
-    };
+    DownloadPageBase(std::shared_ptr<LanguageManager> languageManager, UINT templateId, WizardType family);
 
-    DownloadPageBase(std::shared_ptr<LanguageManager> languageManager, UINT templateId);
+    virtual void ShowImage(CStaticFromImage& image) = 0;
 
     BOOL OnInitDialog() override;
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnTimer(UINT_PTR id) override;
 
-    // Family differences.
-    virtual const wchar_t* Name() const = 0;
-    virtual void ShowImage(CStaticFromImage& image) = 0;
-    virtual DownloadTarget TargetFor(const Package& package) const = 0;
-    virtual void OnDownloaded(const std::shared_ptr<Package>& package, const std::wstring& path) = 0;
-    virtual void OnDownloadsDone() = 0;
-    // The install queue turned out empty when RunNextInstaller was asked to start one.
-    virtual void OnNothingToInstall() = 0;
-    virtual void OnOffersStarted() { Finish(); }
-    virtual void OnProductInstallerStarted(const std::wstring& path) = 0;
-    virtual const std::wstring& ExtractionBaseFolder() const = 0;
-    virtual const char* ErrorTitleKey() const = 0;
-    virtual const char* ErrorTextKey() const = 0;
-
-    void StartNextDownload();
-    void RunNextInstaller();
+private:
+    // Starts the next step that can run, or ends the page when none is left.
+    void Advance();
+    void StartDownload(const InstallStep& step);
+    void StartInstaller(const InstallStep& step);
+    void PollDownload();
+    void PollProductInstaller();
+    // Reports the step's outcome, remembers what it produced and moves past it.
+    void Complete(const InstallStep& step, bool succeeded, const std::wstring& pathOrError);
+    void EnterInstallPhase();
     void Finish();
     // Progress bar to marquee; `remember` marks it as a marquee that the next percentage ends.
     void StartMarquee(bool remember);
     void ShowPercent(unsigned percent);
 
-    // The failure event: 3 for the product when the build says so, -1 otherwise.
-    static int FailureCode(const Package& package);
-    // A failure text for an event's data.
-    static std::string EventText(const std::wstring& text);
-
-    HWND progressBar = nullptr;
-    bool marquee = false;
-    std::future<DownloadResult> pendingDownload;
-    std::future<RunResult> pendingInstaller;
-    bool productFailed = false;
-    std::deque<std::shared_ptr<Package>> downloadQueue;
-    std::deque<std::pair<std::shared_ptr<Package>, std::wstring>> installQueue;
-    CStaticFromImage image;
-
-private:
-    void PollDownload();
+    const FamilyRules& rules_;
+    CStaticFromImage image_;
+    HWND progressBar_ = nullptr;
+    bool marquee_ = false;
+    std::vector<std::shared_ptr<Package>> packages_;  // the product, then the accepted offers
+    std::vector<InstallStep> plan_;
+    std::size_t next_ = 0;
+    std::vector<std::wstring> downloaded_;  // per package; "" while not (or not successfully) downloaded
+    std::wstring runningInstaller_;
+    bool installPhase_ = false;
+    bool productFailed_ = false;
+    std::future<DownloadResult> pendingDownload_;
+    std::future<RunResult> pendingInstaller_;
+    InstallationCallback installationStarted_;
+    InstallationCallback installationEnded_;
 };

@@ -1,7 +1,7 @@
 // The page on which a failed run ends: a red cross, the title and text the wizard gives it, and Close.
 #pragma once
-#include "app/IPage.h"
-#include "app/StaticFromImage.h"
+#include "app/ui/IPage.h"
+#include "app/ui/StaticFromImage.h"
 
 class ErrorPage : public IPage {
 public:

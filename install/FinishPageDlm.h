@@ -1,7 +1,7 @@
 // Finish page of the DLM wizard: start the downloaded file or show it in its folder, and Finish.
 #pragma once
-#include "app/IPage.h"
-#include "app/StaticFromImage.h"
+#include "app/ui/IPage.h"
+#include "app/ui/StaticFromImage.h"
 
 class FinishPageDlm : public IPage {
 public:

@@ -3,7 +3,7 @@
 #include "config/ConfigurationManager.h"
 #include "config/FolderPlaceholders.h"
 #include "install/FinishPageSupport.h"
-#include "pages/PageSupport.h"
+#include "app/ui/PageSupport.h"
 #include "resources/resource.h"
 
 namespace {

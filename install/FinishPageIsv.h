@@ -1,7 +1,7 @@
 // Finish page of the ISV wizard: a check box that starts the installed product, and Finish.
 #pragma once
-#include "app/IPage.h"
-#include "app/StaticFromImage.h"
+#include "app/ui/IPage.h"
+#include "app/ui/StaticFromImage.h"
 
 class FinishPageIsv : public IPage {
 public:

@@ -5,8 +5,8 @@
 #include <exception>
 #include <vector>
 
-#include "app/Handle.h"
-#include "app/Strings.h"
+#include "app/base/Handle.h"
+#include "app/base/Strings.h"
 
 namespace {
 

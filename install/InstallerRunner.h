@@ -48,10 +48,3 @@ RunResult RunProcess(const std::wstring& installerPath, const std::wstring& argu
 // which for an unwaited installer lasts only as long as the process start.
 std::future<RunResult> RunProcessAsync(const std::wstring& installerPath, const std::wstring& arguments, bool wait);
 
-// Removes the run's temporary folder (the configuration's tempFolder) with everything in it; what is
-// in use is left for the next restart. Reports nothing and never throws.
-void RemoveTemporaryFolder();
-
-// Deletes the folder and its contents. Files and folders that cannot be deleted now are scheduled for
-// deletion at the next restart; links to other folders are removed without touching their targets.
-void DeleteFolderTree(const std::wstring& folder);

@@ -1,12 +1,12 @@
-// Removal of the run's temporary folder, which holds the downloads and the extracted packages.
+#include "install/TemporaryFolder.h"
+
 #include <windows.h>
 
 #include <exception>
 #include <string>
 
-#include "app/Handle.h"
+#include "app/base/Handle.h"
 #include "config/ConfigurationManager.h"
-#include "install/InstallerRunner.h"
 
 namespace {
 

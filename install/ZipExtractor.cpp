@@ -11,8 +11,8 @@
 #include <unzip.h>
 #include <iowin32.h>
 
-#include "app/ComPtr.h"
-#include "app/Handle.h"
+#include "app/base/ComPtr.h"
+#include "app/base/Handle.h"
 #include "install/InstallerRunner.h"
 
 namespace {

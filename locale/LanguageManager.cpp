@@ -2,9 +2,8 @@
 
 #include <algorithm>
 
-#include "app/Dialog.h"
-#include "app/IPage.h"
-#include "app/Strings.h"
+#include "app/base/Dialog.h"
+#include "app/base/Strings.h"
 
 namespace {
 
@@ -59,9 +58,9 @@ void ExpandReferences(LocaleTexts& texts) {
 LanguageManager::LanguageManager(const Dialog* owner, std::shared_ptr<ConfigurationManager> config)
     : owner_(owner), config_(std::move(config)) {}
 
-void LanguageManager::RegisterPage(IPage* page) { pages_.push_back(page); }
+void LanguageManager::RegisterPage(TextClient* page) { pages_.push_back(page); }
 
-void LanguageManager::UnregisterPage(IPage* page) {
+void LanguageManager::UnregisterPage(TextClient* page) {
     pages_.erase(std::remove(pages_.begin(), pages_.end(), page), pages_.end());
 }
 
@@ -138,8 +137,8 @@ bool LanguageManager::SetLanguage(const std::wstring& displayName) {
     LoadLocaleDocument(document);
 
     // A copy: a page may, in principle, come or go while the texts are applied.
-    const std::vector<IPage*> pages = pages_;
-    for (IPage* page : pages)
+    const std::vector<TextClient*> pages = pages_;
+    for (TextClient* page : pages)
         page->UpdateTexts();
 
     config_->languageName = displayName;

@@ -13,7 +13,15 @@
 #include "config/ConfigurationManager.h"
 
 class Dialog;
-class IPage;
+
+// What the language manager re-labels when the language changes (each page).
+class TextClient {
+public:
+    virtual void UpdateTexts() = 0;
+
+protected:
+    ~TextClient() = default;
+};
 
 // Key -> UTF-8 text, ordered byte by byte.
 using LocaleTexts = std::map<std::string, std::string>;
@@ -30,8 +38,8 @@ public:
     LanguageManager(const LanguageManager&) = delete;
     LanguageManager& operator=(const LanguageManager&) = delete;
 
-    void RegisterPage(IPage* page);
-    void UnregisterPage(IPage* page);
+    void RegisterPage(TextClient* page);
+    void UnregisterPage(TextClient* page);
 
     // The locale resources of the current wizard type, in listing order.
     std::vector<int> GetResourceIds();
@@ -63,6 +71,6 @@ private:
     std::shared_ptr<ConfigurationManager> config_;
     std::map<std::wstring, int> resourceByLanguage_;
     std::map<std::wstring, std::wstring> localeByLanguage_;
-    std::vector<IPage*> pages_;
+    std::vector<TextClient*> pages_;
     LocaleTexts texts_;
 };

@@ -1,7 +1,7 @@
 #include "pages/ConfigurationsPageQVClassic.h"
 
 #include "config/ConfigurationManager.h"
-#include "pages/PageSupport.h"
+#include "app/ui/PageSupport.h"
 #include "resources/resource.h"
 
 namespace {

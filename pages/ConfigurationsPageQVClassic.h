@@ -1,7 +1,7 @@
 // Classic wizard: five product settings as check boxes in two groups, all ticked at first. Next stores
 // them in the configuration's `configurations`; Back leaves the stored values alone.
 #pragma once
-#include "app/IPage.h"
+#include "app/ui/IPage.h"
 
 class ConfigurationsPageQVClassic : public IPage {
 public:

@@ -1,6 +1,6 @@
 // The first page: a language selector with one instruction line and Next.
 #pragma once
-#include "app/IPage.h"
+#include "app/ui/IPage.h"
 
 class LanguagePage : public IPage {
 public:

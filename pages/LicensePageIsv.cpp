@@ -6,7 +6,7 @@
 #include "config/ConfigurationManager.h"
 #include "locale/LanguageManager.h"
 #include "pages/LinkButton.h"
-#include "pages/PageSupport.h"
+#include "app/ui/PageSupport.h"
 #include "resources/resource.h"
 
 std::wstring ReplaceUrlPlaceholder(std::wstring markup, const std::wstring& placeholder, const std::wstring& url) {

@@ -1,7 +1,7 @@
 // License page of the branded wizard: the licence text in a scrollable box, a disclaimer whose links
 // open the terms and the privacy policy, Agree and Back.
 #pragma once
-#include "app/IPage.h"
+#include "app/ui/IPage.h"
 
 class LicensePageIsv : public IPage {
 public:

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "app/Handle.h"
+#include "app/base/Handle.h"
 
 class LinkButton {
 public:

@@ -1,7 +1,7 @@
 // Classic wizard: three product options as check boxes, all ticked at first. Next stores them in the
 // configuration's `options`, which the product installer's command line carries.
 #pragma once
-#include "app/IPage.h"
+#include "app/ui/IPage.h"
 
 class OptionsPageQVClassic : public IPage {
 public:

@@ -4,13 +4,13 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
-#include "app/Strings.h"
+#include "app/base/Strings.h"
 #include "backend/Package.h"
 #include "config/ConfigurationManager.h"
 #include "locale/LanguageManager.h"
 #include "pages/LicensePageIsv.h"
 #include "pages/LinkButton.h"
-#include "pages/PageSupport.h"
+#include "app/ui/PageSupport.h"
 #include "resources/resource.h"
 
 namespace {
@@ -32,9 +32,9 @@ std::wstring WindowText(HWND control) {
 }  // namespace
 
 std::wstring FillProductDisclaimer(std::wstring markup, const Package& offer) {
-    markup = ReplaceAll(std::move(markup), L"[PACKAGE_NAME]", AnsiToWide(offer.displayName));
-    markup = ReplaceUrlPlaceholder(std::move(markup), L"[PACKAGE_PRIVACY_URL]", AnsiToWide(offer.packagePrivacyUrl));
-    return ReplaceUrlPlaceholder(std::move(markup), L"[PACKAGE_EULA_URL]", AnsiToWide(offer.packageEulaUrl));
+    markup = ReplaceAll(std::move(markup), L"[PACKAGE_NAME]", Utf8ToWide(offer.displayName));
+    markup = ReplaceUrlPlaceholder(std::move(markup), L"[PACKAGE_PRIVACY_URL]", Utf8ToWide(offer.packagePrivacyUrl));
+    return ReplaceUrlPlaceholder(std::move(markup), L"[PACKAGE_EULA_URL]", Utf8ToWide(offer.packageEulaUrl));
 }
 
 ProductPage::ProductPage(std::shared_ptr<LanguageManager> languageManager, std::shared_ptr<Package> offer)

@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "app/IPage.h"
-#include "app/StaticFromImage.h"
+#include "app/ui/IPage.h"
+#include "app/ui/StaticFromImage.h"
 
 class Package;
 

@@ -1,7 +1,7 @@
 // Classic wizard: a warning shown before the license page. It only informs; links in its text are
 // not followed.
 #pragma once
-#include "app/IPage.h"
+#include "app/ui/IPage.h"
 
 class WarningPageQVClassic : public IPage {
 public:

@@ -2,7 +2,7 @@
 
 #include "config/ConfigurationManager.h"
 #include "locale/LanguageManager.h"
-#include "pages/PageSupport.h"
+#include "app/ui/PageSupport.h"
 #include "resources/resource.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #pragma once
 #include <array>
 
-#include "app/IPage.h"
-#include "app/StaticFromImage.h"
+#include "app/ui/IPage.h"
+#include "app/ui/StaticFromImage.h"
 #include "pages/LinkButton.h"
 
 class WelcomePageIsv : public IPage {

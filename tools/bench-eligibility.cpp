@@ -11,7 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/Handle.h"
+#include "app/base/Handle.h"
 #include "backend/Package.h"
 #include "config/ConfigurationManager.h"
 #include "eligibility/EligibilityChecker.h"
@@ -82,7 +82,7 @@ int main() {
     std::vector<std::shared_ptr<Package>> packages;
     for (int n = 0; n < kOffers; ++n)
         packages.push_back(std::make_shared<Package>(MakeEventContext(), Offer(n, vendor), false, "", 0));
-    const auto silent = [](Package&, const std::string&) {};
+    const auto silent = [](CheckedOffer&, const std::string&) {};
 
     // One checker for the response, as the loading page uses it.
     int admittedShared = 0;
@@ -90,7 +90,7 @@ int main() {
     auto start = std::chrono::steady_clock::now();
     {
         EligibilityChecker checker(100000, config, silent);
-        EligibilityChecker::PackageList admitted;
+        std::vector<std::shared_ptr<Package>> admitted;
         for (auto& package : packages) {
             bool limit = false;
             if (checker.IsEligible(package, limit, admitted))

@@ -38,6 +38,19 @@ if missing || ! stamp apt-update; then
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${packages[@]}" >/dev/null
 fi
 
+# A kernel built without 32-bit support cannot start Wine's 32-bit loader ("Exec format error"), and
+# under WOW64 every 32-bit Windows program needs it: qemu's user-mode emulator runs such binaries
+# through binfmt_misc instead. Slower, but the same Wine and the same programs.
+if ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
+    if ! dpkg-query -W -f='${Status}' qemu-user-static 2>/dev/null | grep -q 'install ok installed'; then
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends qemu-user-static >/dev/null
+    fi
+    binfmt=/proc/sys/fs/binfmt_misc
+    [ -e "$binfmt/register" ] || mount -t binfmt_misc binfmt_misc "$binfmt"
+    [ -e "$binfmt/qemu-i386" ] || printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' >"$binfmt/register"
+    /lib/ld-linux.so.2 --version >/dev/null 2>&1 || { echo "setup: this machine cannot run 32-bit programs" >&2; exit 1; }
+fi
+
 # Library sources from Debian's source packages; CMake cross-builds them with the project.
 mkdir -p "$CACHE/src"
 # A mirror may lack the newest source of a package: fall back to the other listed versions.

@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/ImageResource.h"
-#include "app/StaticFromImage.h"
+#include "app/ui/ImageResource.h"
+#include "app/ui/StaticFromImage.h"
 
 namespace {
 

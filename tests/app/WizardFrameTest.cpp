@@ -10,7 +10,7 @@
 
 #include "app/TrelvoDlg.h"
 #include "config/ConfigurationManager.h"
-#include "install/DownloadManager.h"
+#include "net/DownloadManager.h"
 #include "install/ErrorPage.h"
 #include "resources/resource.h"
 #include "tests/e2e/WizardDriver.h"

@@ -1,5 +1,7 @@
 include(${CMAKE_CURRENT_LIST_DIR}/ProgramResources.cmake)
 
+fennix_add_test(page_list_test SOURCES app/PageListTest.cpp)
+
 fennix_add_test(image_test SOURCES app/StaticFromImageTest.cpp)
 fennix_use_program_resources(image_test)
 

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/Handle.h"
+#include "app/base/Handle.h"
 #include "config/ConfigurationManager.h"
 
 namespace {

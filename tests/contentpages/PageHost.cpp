@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/Handle.h"
+#include "app/base/Handle.h"
 #include "pages/LinkButton.h"
 
 namespace contentpages_test {

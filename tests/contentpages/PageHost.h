@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/IPage.h"
+#include "app/ui/IPage.h"
 #include "config/ConfigurationManager.h"
 #include "locale/LanguageManager.h"
 

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "app/Handle.h"
+#include "app/base/Handle.h"
 
 namespace testing_support {
 

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <set>
 
-#include "app/Handle.h"
+#include "app/base/Handle.h"
 #include "tests/e2e/WizardDriver.h"
 #include "tests/network/TestBackend.h"
 

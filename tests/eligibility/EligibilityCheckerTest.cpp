@@ -4,7 +4,7 @@
 
 #include <stdexcept>
 
-#include "app/Handle.h"
+#include "app/base/Handle.h"
 #include "backend/Package.h"
 #include "backend/PackageParameters.h"
 #include "config/ConfigurationManager.h"
@@ -56,14 +56,14 @@ protected:
             clock = [now] { return now; };
         return std::make_unique<EligibilityChecker>(
             maxOffers, config,
-            [this](Package& package, const std::string& text) { reports.push_back(package.offerId + ": " + text); },
+            [this](CheckedOffer& package, const std::string& text) { reports.push_back(package.offerId + ": " + text); },
             clock);
     }
 
     // Admitted offer ids; stops as the loading page does.
     std::vector<std::string> Run(int maxOffers, const std::vector<json>& offers) {
         checker = MakeChecker(maxOffers);
-        EligibilityChecker::PackageList admitted;
+        std::vector<std::shared_ptr<Package>> admitted;
         std::vector<std::string> ids;
         evaluated = 0;
         limitReached = false;

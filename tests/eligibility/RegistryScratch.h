@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Handle.h"
+#include "app/base/Handle.h"
 
 namespace scratch {
 

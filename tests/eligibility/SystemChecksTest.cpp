@@ -4,9 +4,9 @@
 
 #include <fstream>
 
-#include "app/Handle.h"
+#include "app/base/Handle.h"
 #include "eligibility/SystemChecks.h"
-#include "install/DownloadManager.h"
+#include "net/DownloadManager.h"
 #include "tests/eligibility/RegistryScratch.h"
 
 namespace {

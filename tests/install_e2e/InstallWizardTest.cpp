@@ -9,8 +9,8 @@
 #include <set>
 #include <sstream>
 
-#include "app/Handle.h"
-#include "app/Strings.h"
+#include "app/base/Handle.h"
+#include "app/base/Strings.h"
 #include "config/ConfigurationManager.h"
 #include "config/FolderPlaceholders.h"
 #include "locale/LanguageManager.h"

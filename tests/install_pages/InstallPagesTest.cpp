@@ -7,13 +7,13 @@
 
 #include <gtest/gtest.h>
 
-#include "app/Strings.h"
-#include "app/WizardMessages.h"
+#include "app/base/Strings.h"
+#include "app/base/WizardMessages.h"
 #include "backend/Package.h"
 #include "config/ConfigurationManager.h"
 #include "config/FolderPlaceholders.h"
 #include "events/EventContext.h"
-#include "install/DownloadManager.h"
+#include "net/DownloadManager.h"
 #include "install/DownloadPageDlm.h"
 #include "install/DownloadPageIsv.h"
 #include "install/FinishPageDlm.h"

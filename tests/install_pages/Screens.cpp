@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "app/WizardMessages.h"
+#include "app/base/WizardMessages.h"
 #include "install/DownloadPageDlm.h"
 #include "install/DownloadPageIsv.h"
 #include "install/ErrorPage.h"

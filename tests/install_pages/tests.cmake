@@ -2,7 +2,7 @@
 include(${CMAKE_CURRENT_LIST_DIR}/../app/ProgramResources.cmake)
 
 # Pure decisions: which locations are used as they stand.
-fennix_add_test(install_pages_url_test SOURCES install_pages/DownloadUrlTest.cpp)
+fennix_add_test(install_pages_url_test SOURCES install_pages/DownloadUrlTest.cpp install_pages/InstallPlanTest.cpp)
 
 # Against the local backend (the fixture of tests/network, whose files are in <build>/backend) and the
 # sample installers; port 443 is one, so the 64-bit prefix only.

@@ -3,10 +3,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "app/Handle.h"
+#include "app/base/Handle.h"
 #include "config/ConfigurationManager.h"
 #include "config/FolderPlaceholders.h"
 #include "install/InstallerRunner.h"
+#include "install/TemporaryFolder.h"
 #include "tests/installer/InstallerTestSupport.h"
 
 using namespace installer_test;

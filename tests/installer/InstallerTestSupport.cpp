@@ -8,7 +8,7 @@
 #include <iowin32.h>
 #include <zip.h>
 
-#include "app/Strings.h"
+#include "app/base/Strings.h"
 #include "tests/support/WindowDriver.h"
 
 namespace installer_test {

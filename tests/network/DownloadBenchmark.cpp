@@ -9,8 +9,8 @@
 #include <string>
 
 #include "config/ConfigurationManager.h"
-#include "install/DownloadManager.h"
-#include "install/WinHttpHandle.h"
+#include "net/DownloadManager.h"
+#include "net/WinHttpHandle.h"
 
 namespace {
 

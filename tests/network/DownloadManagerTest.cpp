@@ -6,9 +6,9 @@
 #include <future>
 #include <thread>
 
-#include "app/WizardMessages.h"
+#include "app/base/WizardMessages.h"
 #include "config/ConfigurationManager.h"
-#include "install/DownloadManager.h"
+#include "net/DownloadManager.h"
 #include "tests/network/TestBackend.h"
 #include "tests/support/WindowDriver.h"
 

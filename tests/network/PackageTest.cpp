@@ -4,7 +4,7 @@
 
 #include <ctime>
 
-#include "app/Handle.h"
+#include "app/base/Handle.h"
 #include "backend/ApiManager.h"
 #include "backend/Package.h"
 #include "config/ConfigurationManager.h"

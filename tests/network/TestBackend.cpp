@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "app/Handle.h"
-#include "app/WizardMessages.h"
+#include "app/base/Handle.h"
+#include "app/base/WizardMessages.h"
 #include "tests/support/WindowDriver.h"
 
 namespace {

@@ -4,6 +4,7 @@
 #include "backend/LoadingPage.h"
 #include "config/ConfigurationManager.h"
 #include "install/InstallerRunner.h"
+#include "install/TemporaryFolder.h"
 #include "tests/offers/OfferJson.h"
 
 using namespace offers_test;
@@ -33,7 +34,7 @@ struct Outcome {
 Outcome Read(const nlohmann::json& response, const std::shared_ptr<ConfigurationManager>& config) {
     Outcome outcome;
     auto packages = ReadConfigurationResponse(response, config, outcome.configError,
-                                              [&](Package& package, const std::string& text) {
+                                              [&](CheckedOffer& package, const std::string& text) {
                                                   outcome.rejected.push_back({package.offerId, text});
                                               });
     for (const auto& package : packages)

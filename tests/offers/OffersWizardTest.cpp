@@ -10,7 +10,7 @@
 #include <set>
 #include <tuple>
 
-#include "app/Handle.h"
+#include "app/base/Handle.h"
 #include "tests/e2e/WizardDriver.h"
 #include "tests/network/TestBackend.h"
 

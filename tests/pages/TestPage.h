@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/IPage.h"
+#include "app/ui/IPage.h"
 
 class TestPage : public IPage {
 public:

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/Handle.h"
+#include "app/base/Handle.h"
 #include "tests/support/WindowDriver.h"
 
 namespace {

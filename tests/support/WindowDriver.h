@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Handle.h"
+#include "app/base/Handle.h"
 
 namespace testing_support {
 

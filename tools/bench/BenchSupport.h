@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Handle.h"
+#include "app/base/Handle.h"
 #include "tests/e2e/WizardDriver.h"
 
 namespace bench {

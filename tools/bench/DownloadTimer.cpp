@@ -8,7 +8,7 @@
 #include <string>
 
 #include "config/ConfigurationManager.h"
-#include "install/DownloadManager.h"
+#include "net/DownloadManager.h"
 #include "tools/bench/BenchSupport.h"
 
 int wmain(int argc, wchar_t** argv) {

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/Handle.h"
+#include "app/base/Handle.h"
 #include "resources/resource.h"
 #include "tools/bench/BenchSupport.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Handle.h"
+#include "app/base/Handle.h"
 
 namespace sample {
 

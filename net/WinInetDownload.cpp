@@ -1,11 +1,11 @@
 // The fallback transport of DownloadManager: WinINet follows redirects and reads in fixed chunks.
 #include <vector>
 
-#include "app/Strings.h"
-#include "app/WizardMessages.h"
-#include "install/DownloadManager.h"
-#include "install/DownloadSupport.h"
-#include "install/WinInetHandle.h"
+#include "app/base/Strings.h"
+#include "app/base/WizardMessages.h"
+#include "net/DownloadManager.h"
+#include "net/DownloadSupport.h"
+#include "net/WinInetHandle.h"
 
 namespace {
 

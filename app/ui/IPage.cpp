@@ -1,4 +1,4 @@
-#include "app/IPage.h"
+#include "app/ui/IPage.h"
 
 #include "config/ConfigurationManager.h"
 #include "locale/LanguageManager.h"

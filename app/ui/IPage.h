@@ -7,17 +7,16 @@
 #include <utility>
 #include <vector>
 
-#include "app/Dialog.h"
-#include "app/Handle.h"
-
-class LanguageManager;
+#include "app/base/Dialog.h"
+#include "app/base/Handle.h"
+#include "locale/LanguageManager.h"
 
 enum class ButtonType : int { Next = 0, Accept = 1, Close = 2, Decline = 3, Finish = 4, Back = 5, SkipAll = 6 };
 
 using ButtonCallback = std::function<void(ButtonType)>;
 using ErrorCallback = std::function<void(const std::wstring& title, const std::wstring& text)>;
 
-class IPage : public Dialog {
+class IPage : public Dialog, public TextClient {
 public:
     IPage(std::shared_ptr<LanguageManager> languageManager, UINT templateId);
     ~IPage() override;
@@ -27,7 +26,7 @@ public:
     virtual void SetButtonCallback(ButtonCallback callback) = 0;
     virtual void SetErrorCallback(ErrorCallback callback) = 0;
     // Re-reads every registered text; an empty text keeps what the control shows.
-    virtual void UpdateTexts();
+    void UpdateTexts() override;
     // The page's fixed name; the wizard window compares it.
     virtual std::wstring GetPageName() const = 0;
 

@@ -1,10 +1,10 @@
-#include "app/StaticFromImage.h"
+#include "app/ui/StaticFromImage.h"
 
 #include <commctrl.h>
 #include <objidl.h>
 #include <gdiplus.h>
 
-#include "app/ImageResource.h"
+#include "app/ui/ImageResource.h"
 
 namespace {
 constexpr UINT_PTR kSubclassId = 1;

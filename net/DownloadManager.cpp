@@ -1,4 +1,4 @@
-#include "install/DownloadManager.h"
+#include "net/DownloadManager.h"
 
 #include <shlwapi.h>
 
@@ -8,11 +8,11 @@
 #include <new>
 #include <thread>
 
-#include "app/Strings.h"
-#include "app/WizardMessages.h"
+#include "app/base/Strings.h"
+#include "app/base/WizardMessages.h"
 #include "config/ConfigurationManager.h"
-#include "install/DownloadSupport.h"
-#include "install/WinHttpHandle.h"
+#include "net/DownloadSupport.h"
+#include "net/WinHttpHandle.h"
 
 namespace {
 

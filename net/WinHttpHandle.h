@@ -3,6 +3,6 @@
 #include <windows.h>
 #include <winhttp.h>
 
-#include "app/Handle.h"
+#include "app/base/Handle.h"
 
 using UniqueWinHttp = UniqueHandle<NullHandleTraits<HINTERNET, WinHttpCloseHandle>>;

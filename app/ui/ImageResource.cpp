@@ -1,11 +1,11 @@
-#include "app/ImageResource.h"
+#include "app/ui/ImageResource.h"
 
 #include <objidl.h>
 #include <gdiplus.h>
 
 #include <cstring>
 
-#include "app/Handle.h"
+#include "app/base/Handle.h"
 
 namespace {
 

@@ -3,6 +3,6 @@
 #include <windows.h>
 #include <wininet.h>
 
-#include "app/Handle.h"
+#include "app/base/Handle.h"
 
 using UniqueWinInet = UniqueHandle<NullHandleTraits<HINTERNET, InternetCloseHandle>>;

@@ -1,4 +1,4 @@
-#include "app/Dialog.h"
+#include "app/base/Dialog.h"
 
 #include <exception>
 

@@ -1,8 +1,8 @@
-#include "install/DownloadSupport.h"
+#include "net/DownloadSupport.h"
 
-#include "app/Strings.h"
-#include "app/WizardMessages.h"
-#include "install/DownloadManager.h"
+#include "app/base/Strings.h"
+#include "app/base/WizardMessages.h"
+#include "net/DownloadManager.h"
 
 DownloadError::DownloadError(const std::wstring& text) : std::runtime_error(WideToAnsi(text)), text_(text) {}
 

@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/Handle.h"
+#include "app/base/Handle.h"
 
 // A failure with its ready-made text; a transport turns it into its result text.
 class DownloadError : public std::runtime_error {

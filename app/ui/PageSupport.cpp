@@ -1,4 +1,4 @@
-#include "pages/PageSupport.h"
+#include "app/ui/PageSupport.h"
 
 UniqueFont SetHeavyTitleFont(HWND control) {
     auto current = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
