@@ -119,7 +119,7 @@ std::string ConfigurationManager::GetSessionId() {
 std::string ConfigurationManager::GetMachineId() {
     std::lock_guard<std::mutex> lock(idsMutex_);
     if (machineId.empty())
-        machineId = ReadMachineGuid();
+        machineId = ReadMachineGuid(machineGuidKey);
     return machineId;
 }
 
@@ -132,9 +132,9 @@ PlaceholderTable ConfigurationManager::GetFolderPlaceholders() {
     return folderPlaceholders;
 }
 
-std::string ReadMachineGuid() {
+std::string ReadMachineGuid(const std::string& keyPath) {
     UniqueRegKey key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Cryptography", 0, KEY_READ | KEY_WOW64_64KEY,
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_READ | KEY_WOW64_64KEY,
                       key.put()) != ERROR_SUCCESS)
         return {};
     char buffer[255] = {};

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <set>
-#include <sstream>
 
 #include "app/Handle.h"
 #include "app/Strings.h"
@@ -127,13 +126,13 @@ Reports Summary(const std::vector<Event>& events) {
     return summary;
 }
 
+// The complete lines of a log that another process may be writing: a last line without its end is
+// still being written and does not count yet.
 std::vector<std::wstring> Lines(const std::wstring& text) {
     std::vector<std::wstring> lines;
-    std::wistringstream stream(text);
-    std::wstring line;
-    while (std::getline(stream, line))
-        if (!line.empty())
-            lines.push_back(line);
+    for (size_t start = 0, end; (end = text.find(L'\n', start)) != std::wstring::npos; start = end + 1)
+        if (end > start)
+            lines.push_back(text.substr(start, end - start));
     return lines;
 }
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <set>
 #include <tuple>
@@ -81,6 +82,9 @@ std::vector<Event> Events(const std::vector<nlohmann::json>& requests) {
     return events;
 }
 
+// The download page reports each package's end with 3 or -1; the tests of the offer pages leave them out.
+bool FromTheDownloadPage(const Event& e) { return e.code == "3" || e.code == "-1"; }
+
 // (offer, code, reason) of every event, sorted: reports travel on threads of their own.
 std::vector<std::tuple<std::string, std::string, std::string>> Summary(const std::vector<Event>& events) {
     std::vector<std::tuple<std::string, std::string, std::string>> summary;
@@ -145,11 +149,13 @@ protected:
     HWND WaitForAfterOffers() {
         return WaitForPage(window, [](HWND p) { return Visible(p, kProgressTitle) || Visible(p, kErrorTitle); });
     }
-    std::vector<Event> WaitForEvents(size_t count, DWORD milliseconds = 15000) {
+    // Reports travel on threads of their own: waits until `done` holds for what came, or the time is up.
+    std::vector<Event> WaitForEvents(const std::function<bool(const std::vector<Event>&)>& done,
+                                     DWORD milliseconds = 15000) {
         const ULONGLONG end = GetTickCount64() + milliseconds;
         for (;;) {
             auto events = Events(backend.Requests(mark));
-            if (events.size() >= count || GetTickCount64() > end)
+            if (done(events) || GetTickCount64() > end)
                 return events;
             Sleep(100);
         }
@@ -230,11 +236,12 @@ TEST_F(OffersWizardTest, AnswersSkipLaterOffersWithTheirReasons) {
         Reports expected = c.expected;
         expected.emplace_back("product", "1", "");
         std::sort(expected.begin(), expected.end());
-        Reports seen;
-        for (const auto& r : Summary(WaitForEvents(expected.size()))) {
-            if (std::get<1>(r) != "5")  // the download page's own reports are not this test's
-                seen.push_back(r);
-        }
+        auto offerPages = [](std::vector<Event> events) {
+            events.erase(std::remove_if(events.begin(), events.end(), FromTheDownloadPage), events.end());
+            return Summary(events);
+        };
+        const auto seen = offerPages(WaitForEvents(
+            [&](const std::vector<Event>& events) { return offerPages(events).size() >= expected.size(); }));
         EXPECT_EQ(seen, expected);
         wizard.Terminate();
         wizard.WaitForExit(10000);
@@ -284,9 +291,8 @@ TEST_F(OffersWizardTest, ClosingOnAProductPageReportsEveryShownOfferAndTheProduc
     ASSERT_NE(WaitForProduct("b"), nullptr);
     Screenshot(L"product-page");
 
-    // Every report sent so far has arrived: what follows is the closing's own.
-    WaitForEvents(1);
-    Sleep(500);
+    // The product's event 1 is the only report before the close: once it is in, what follows is the closing's own.
+    WaitForEvents([](const std::vector<Event>& events) { return !events.empty(); });
     const size_t before = backend.Mark();
     PostMessageW(window, WM_CLOSE, 0, 0);
     HWND box = WaitForMessageBox(wizard.Id());
@@ -315,11 +321,14 @@ TEST_F(OffersWizardTest, RejectionsStartAndDeclineReachTheBackendInTheirWireForm
     ClickButton(product, kDeclineButton);
     ASSERT_NE(WaitForAfterOffers(), nullptr);
 
-    const auto events = WaitForEvents(4);
     std::map<std::string, Event> byOffer;
-    for (const auto& e : events)
-        if (e.code != "5")
-            byOffer[e.offer + "/" + e.code] = e;
+    WaitForEvents([&](const std::vector<Event>& events) {
+        byOffer.clear();
+        for (const auto& e : events)
+            if (!FromTheDownloadPage(e))
+                byOffer[e.offer + "/" + e.code] = e;
+        return byOffer.size() >= 4;
+    });
     ASSERT_TRUE(byOffer.count("product/1"));
     ASSERT_TRUE(byOffer.count("ram/2"));
     ASSERT_TRUE(byOffer.count("disk/2"));
