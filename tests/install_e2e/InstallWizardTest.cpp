@@ -13,8 +13,10 @@
 #include "config/ConfigurationManager.h"
 #include "config/FolderPlaceholders.h"
 #include "locale/LanguageManager.h"
-#include "tests/e2e/WizardDriver.h"
-#include "tests/network/TestBackend.h"
+#include "tests/support/PrivateFolders.h"
+#include "tests/support/Reports.h"
+#include "tests/support/TestBackend.h"
+#include "tests/support/WizardDriver.h"
 
 using namespace testing_support;
 using nlohmann::json;
@@ -96,70 +98,6 @@ json InstallerRoutes(bool product, bool offers) {
                         route("/f/installers/offer2-setup.zip", offers, "offer2-setup.zip")});
 }
 
-// One event report as the backend received it.
-struct Event {
-    std::string who;  // the offer id, or "product"
-    std::string code;
-    json data;
-};
-
-std::vector<Event> Events(const std::vector<json>& requests) {
-    std::vector<Event> events;
-    for (const auto& request : requests) {
-        if (request.value("path", "") != "/qdd" || !request["body_text"].is_string())
-            continue;
-        const auto body = json::parse(request["body_text"].get<std::string>());
-        const auto data = json::parse(body.at("data").get<std::string>());
-        const std::string who = data.value("10", 0) == 1 ? "product" : data.value("5", "");
-        events.push_back({who, data.value("6", ""), data});
-    }
-    return events;
-}
-
-using Reports = std::vector<std::pair<std::string, std::string>>;  // (who, code), sorted
-
-Reports Summary(const std::vector<Event>& events) {
-    Reports summary;
-    for (const auto& e : events)
-        summary.emplace_back(e.who, e.code);
-    std::sort(summary.begin(), summary.end());
-    return summary;
-}
-
-// The complete lines of a log that another process may be writing: a last line without its end is
-// still being written and does not count yet.
-std::vector<std::wstring> Lines(const std::wstring& text) {
-    std::vector<std::wstring> lines;
-    for (size_t start = 0, end; (end = text.find(L'\n', start)) != std::wstring::npos; start = end + 1)
-        if (end > start)
-            lines.push_back(text.substr(start, end - start));
-    return lines;
-}
-
-std::set<std::wstring> PrivateFolders() {
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    std::set<std::wstring> folders;
-    WIN32_FIND_DATAW found;
-    UniqueFind search(FindFirstFileW((std::wstring(temp) + L"ISV*.tmp").c_str(), &found));
-    if (!search)
-        return folders;
-    do {
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            folders.insert(std::wstring(temp) + found.cFileName);
-    } while (FindNextFileW(search.get(), &found));
-    return folders;
-}
-
-void RemoveTree(const std::wstring& folder) {
-    SHFILEOPSTRUCTW remove{};
-    const std::wstring from = folder + L'\0';
-    remove.wFunc = FO_DELETE;
-    remove.pFrom = from.c_str();
-    remove.fFlags = FOF_NO_UI;
-    SHFileOperationW(&remove);
-}
-
 // The machine-wide list of deletions at restart: read, and put back as it was.
 struct PendingValue {
     bool exists = false;
@@ -237,17 +175,17 @@ protected:
                              {"files", backend.filesDir},
                              {"routes", std::move(routes)}});
         mark = backend.Mark();
-        const std::set<std::wstring> before = PrivateFolders();
-        ASSERT_TRUE(wizard.Start(WindowsPathFromEnv("FENNIX_WIZARD_EXE")));
+        const std::wstring wizardTemp = TestBackend::ScratchFolder(L"wizard-temp");
+        {
+            TempFolderForChildren own(wizardTemp);
+            ASSERT_TRUE(wizard.Start(WindowsPathFromEnv("FENNIX_WIZARD_EXE")));
+        }
         window = WaitForWindowTitled(wizard.Id(), L"Fennix Web ");
         ASSERT_NE(window, nullptr);
         SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
         HWND language = WaitForPage(window, [](HWND p) { return Visible(p, kNextButton); });
         ASSERT_NE(language, nullptr);
-        temp.clear();
-        for (const auto& folder : PrivateFolders())
-            if (!before.count(folder))
-                temp = folder;
+        temp = WaitForPrivateFolder(wizardTemp);
         ASSERT_FALSE(temp.empty());
         ClickButton(language, kNextButton);
         HWND license = WaitForPage(window, [](HWND p) { return Visible(p, kAgreeButton); });
@@ -289,7 +227,7 @@ protected:
     std::vector<std::wstring> InstallerLines(size_t count) {
         std::vector<std::wstring> lines;
         for (int i = 0; i < 200; ++i, Sleep(50)) {
-            lines = Lines(Utf8ToWide(TestBackend::ReadFileBytes(sampleLog)));
+            lines = CompleteLines(Utf8ToWide(TestBackend::ReadFileBytes(sampleLog)));
             if (lines.size() >= count)
                 break;
         }
@@ -352,7 +290,7 @@ TEST_F(InstallWizardTest, WithoutOffersTheProductIsInstalledAndFinishLaunchesIt)
     ASSERT_TRUE(Finish(finish));
     std::vector<std::wstring> launched;
     for (int i = 0; i < 200 && launched.empty(); ++i, Sleep(50))
-        launched = Lines(Utf8ToWide(TestBackend::ReadFileBytes(launches)));
+        launched = CompleteLines(Utf8ToWide(TestBackend::ReadFileBytes(launches)));
     ASSERT_EQ(launched.size(), 1u);
     EXPECT_NE(launched[0].find(L"fxweb.exe\" /RUNONSTARTUP"), std::wstring::npos) << WideToUtf8(launched[0]);
     EXPECT_FALSE(Exists(temp)) << WideToUtf8(temp);

@@ -21,10 +21,14 @@
 #include "install/FinishPageSupport.h"
 #include "resources/resource.h"
 #include "tests/contentpages/PageHost.h"
-#include "tests/network/TestBackend.h"
+#include "tests/support/Reports.h"
+#include "tests/support/TestBackend.h"
 
 using nlohmann::json;
 using namespace contentpages_test;
+using testing_support::Event;
+using testing_support::Reports;
+using testing_support::Summary;
 
 namespace {
 
@@ -38,41 +42,11 @@ std::string Url(const std::string& name) { return "https://localhost/f/" + name;
 
 bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-// One event report as the backend received it.
-struct Event {
-    std::string offer;  // "" for the product
-    int code;
-    json data;
-};
+std::vector<Event> Events(const TestBackend& backend, size_t mark) { return testing_support::Events(backend.Requests(mark)); }
 
-std::vector<Event> Events(const TestBackend& backend, size_t mark) {
-    std::vector<Event> events;
-    for (const auto& request : backend.Requests(mark)) {
-        if (request["path"] != "/qdd" || !request["body_text"].is_string())
-            continue;
-        json data = json::parse(json::parse(request["body_text"].get<std::string>())["data"].get<std::string>());
-        // The product's offer slot holds the product title.
-        std::string offer = data["5"].get<std::string>();
-        events.push_back({offer == "Fennix Web" ? "" : offer, std::stoi(data["6"].get<std::string>()), data});
-    }
-    return events;
-}
-
-// (offer, code) of every report, sorted: each package reports on a thread of its own, so only the
-// order within one package is given, never the order between packages.
-using ReportList = std::vector<std::pair<std::string, int>>;
-
-ReportList Reports(const std::vector<Event>& events) {
-    ReportList reports;
+const Event* Find(const std::vector<Event>& events, const std::string& who) {
     for (const auto& event : events)
-        reports.emplace_back(event.offer, event.code);
-    std::sort(reports.begin(), reports.end());
-    return reports;
-}
-
-const Event* Find(const std::vector<Event>& events, const std::string& offer) {
-    for (const auto& event : events)
-        if (event.offer == offer)
+        if (event.who == who)
             return &event;
     return nullptr;
 }
@@ -217,7 +191,7 @@ TEST_F(InstallPagesTest, IsvInstallsTheProductAndTheFinishPageLaunchesIt) {
     EXPECT_TRUE(FileExists(installed)) << Narrow(installed);
     auto events = Events(backend, mark);
     ASSERT_EQ(events.size(), 1u);
-    EXPECT_EQ(events[0].code, 3);
+    EXPECT_EQ(events[0].code, "3");
     EXPECT_EQ(events[0].data["12"], "");
     // The product installer was waited for: the bar shows the installer phase's marquee.
     EXPECT_TRUE(GetWindowLongW(page->GetItem(IDC_PROGRESS_BAR), GWL_STYLE) & PBS_MARQUEE);
@@ -274,7 +248,7 @@ TEST_F(InstallPagesTest, IsvRunsAcceptedOffersAfterTheProduct) {
         << Narrow(log);
     EXPECT_TRUE(FileExists(temp + L"\\offer2-setup.zip"));
 
-    EXPECT_EQ(Reports(Events(backend, mark)), (ReportList{{"", 3}, {"offer-one", 3}, {"offer-two", 3}}));
+    EXPECT_EQ(Summary(Events(backend, mark)), (Reports{{"offer-one", "3"}, {"offer-two", "3"}, {"product", "3"}}));
     EXPECT_EQ(installation, "started ended ended ");
 }
 
@@ -331,11 +305,11 @@ TEST_F(InstallPagesTest, IsvFailedProductShowsTheErrorAfterTheOffers) {
         auto events = Events(backend, mark);
         ASSERT_EQ(events.size(), 3u);
         for (const auto& event : events) {
-            if (event.offer.empty()) {
-                EXPECT_EQ(event.code, 3);  // this build reports failures with code 3
+            if (event.who == "product") {
+                EXPECT_EQ(event.code, "3");  // this build reports failures with code 3
                 EXPECT_EQ(event.data["12"].get<std::string>().rfind(c.detail, 0), 0u) << event.data["12"];
             } else {
-                EXPECT_EQ(event.code, c.offersMissing ? -1 : 3) << event.offer;
+                EXPECT_EQ(event.code, c.offersMissing ? "-1" : "3") << event.who;
             }
         }
         // The offers' installers are started, not waited for: give them time to write their lines.
@@ -419,7 +393,7 @@ TEST_F(InstallPagesTest, DlmDownloadsTheProductAndTheFinishPageStartsIt) {
     const std::wstring file = downloads + L"\\Fennix Web Setup.exe";
     EXPECT_EQ(config.downloadedFilePath, file);
     EXPECT_TRUE(FileExists(file));
-    EXPECT_EQ(Reports(Events(backend, mark)), (ReportList{{"", 3}, {"offer-two", 3}}));
+    EXPECT_EQ(Summary(Events(backend, mark)), (Reports{{"offer-two", "3"}, {"product", "3"}}));
     std::wstring log;
     for (int i = 0; i < 100 && log.find(L'\n') == std::wstring::npos; ++i, Sleep(50))
         log = LoggedInstallers();
@@ -477,10 +451,10 @@ TEST_F(InstallPagesTest, DlmFailedProductShowsTheDownloadError) {
     EXPECT_EQ(errors[0].second, languages->GetString("PAGE_DOWNLOAD_ERROR_DESC"));
     EXPECT_FALSE(errors[0].first.empty());
     const auto events = Events(backend, mark);
-    EXPECT_EQ(Reports(events), (ReportList{{"", 3}, {"offer-one", 3}}));
-    const Event* product = Find(events, "");
-    ASSERT_NE(product, nullptr);
-    EXPECT_EQ(product->data["12"].get<std::string>().rfind("DOWNLOAD FAILED: ", 0), 0u);
+    EXPECT_EQ(Summary(events), (Reports{{"offer-one", "3"}, {"product", "3"}}));
+    const Event* productEvent = Find(events, "product");
+    ASSERT_NE(productEvent, nullptr);
+    EXPECT_EQ(productEvent->data["12"].get<std::string>().rfind("DOWNLOAD FAILED: ", 0), 0u);
 }
 
 }  // namespace

@@ -13,7 +13,7 @@
 #include "install/FinishPageDlm.h"
 #include "install/FinishPageIsv.h"
 #include "tests/contentpages/PageHost.h"
-#include "tests/e2e/WizardDriver.h"
+#include "tests/support/WizardDriver.h"
 #include "tests/support/WindowDriver.h"
 
 using namespace contentpages_test;

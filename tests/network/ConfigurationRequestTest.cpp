@@ -5,7 +5,7 @@
 #include "backend/ApiManager.h"
 #include "config/ConfigurationManager.h"
 #include "events/TrelvoException.h"
-#include "tests/network/TestBackend.h"
+#include "tests/support/TestBackend.h"
 
 using nlohmann::json;
 using namespace std::chrono_literals;

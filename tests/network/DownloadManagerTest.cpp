@@ -9,7 +9,7 @@
 #include "app/WizardMessages.h"
 #include "config/ConfigurationManager.h"
 #include "install/DownloadManager.h"
-#include "tests/network/TestBackend.h"
+#include "tests/support/TestBackend.h"
 #include "tests/support/WindowDriver.h"
 
 using nlohmann::json;

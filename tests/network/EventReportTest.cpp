@@ -8,7 +8,7 @@
 #include "events/EventContext.h"
 #include "events/PostJson.h"
 #include "events/TrelvoException.h"
-#include "tests/network/TestBackend.h"
+#include "tests/support/TestBackend.h"
 
 using nlohmann::json;
 

@@ -16,7 +16,8 @@
 #include "pages/ProductPage.h"
 #include "resources/resource.h"
 #include "tests/contentpages/PageHost.h"
-#include "tests/network/TestBackend.h"
+#include "tests/support/Reports.h"
+#include "tests/support/TestBackend.h"
 #include "tests/offers/OfferJson.h"
 
 using namespace contentpages_test;
@@ -80,16 +81,6 @@ std::vector<std::wstring> LinkUrls(HWND link) {
             return urls;
         urls.push_back(item.szUrl);
     }
-}
-
-// The event reports of the log, with their data decoded.
-std::vector<nlohmann::json> Events(const std::vector<nlohmann::json>& requests) {
-    std::vector<nlohmann::json> events;
-    for (const auto& request : requests)
-        if (request.value("path", "") == "/qdd" && request["body_text"].is_string())
-            events.push_back(nlohmann::json::parse(
-                nlohmann::json::parse(request["body_text"].get<std::string>()).at("data").get<std::string>()));
-    return events;
 }
 
 }  // namespace
@@ -191,11 +182,8 @@ TEST(ProductPage, AnswersAreRecordedAndReported) {
     EXPECT_EQ(scope.config.acceptedPackages.size(), 2u);
     declined->WaitForReports();
     skipper->WaitForReports();
-    std::vector<std::pair<std::string, std::string>> events;
-    for (const auto& event : Events(backend.Requests(mark)))
-        events.emplace_back(event.value("5", ""), event.value("6", ""));
-    std::sort(events.begin(), events.end());
-    EXPECT_EQ(events, (std::vector<std::pair<std::string, std::string>>{{"dec", "4"}, {"ska", "4"}}));
+    EXPECT_EQ(testing_support::Summary(testing_support::Events(backend.Requests(mark))),
+              (testing_support::Reports{{"dec", "4"}, {"ska", "4"}}));
 }
 
 TEST(ProductPage, ArrivalOnAPartnerOfferDelaysItsNextShowing) {

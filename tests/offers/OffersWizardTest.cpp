@@ -12,8 +12,11 @@
 #include <tuple>
 
 #include "app/Handle.h"
-#include "tests/e2e/WizardDriver.h"
-#include "tests/network/TestBackend.h"
+#include "app/Strings.h"
+#include "tests/support/PrivateFolders.h"
+#include "tests/support/Reports.h"
+#include "tests/support/TestBackend.h"
+#include "tests/support/WizardDriver.h"
 
 using namespace testing_support;
 
@@ -59,40 +62,8 @@ nlohmann::json Config(nlohmann::json offers, int maxOffers = 3) {
     return {{"l", "US"}, {"f", {{"a", "a"}, {"m", maxOffers}}}, {"o", std::move(offers)}};
 }
 
-// One event report as the backend received it.
-struct Event {
-    std::string offer;  // "5", or "product"
-    std::string code;   // "6"
-    std::string reason; // "13"
-    nlohmann::json data;
-    nlohmann::json request;
-};
-
-std::vector<Event> Events(const std::vector<nlohmann::json>& requests) {
-    std::vector<Event> events;
-    for (const auto& request : requests) {
-        if (request.value("path", "") != "/qdd" || !request["body_text"].is_string())
-            continue;
-        const auto body = nlohmann::json::parse(request["body_text"].get<std::string>());
-        const auto data = nlohmann::json::parse(body.at("data").get<std::string>());
-        // The product ("10" = 1) carries its name in "5"; offers their id.
-        const std::string who = data.value("10", 0) == 1 ? "product" : data.value("5", "");
-        events.push_back({who, data.value("6", ""), data.value("13", ""), data, request});
-    }
-    return events;
-}
-
 // The download page reports each package's end with 3 or -1; the tests of the offer pages leave them out.
 bool FromTheDownloadPage(const Event& e) { return e.code == "3" || e.code == "-1"; }
-
-// (offer, code, reason) of every event, sorted: reports travel on threads of their own.
-std::vector<std::tuple<std::string, std::string, std::string>> Summary(const std::vector<Event>& events) {
-    std::vector<std::tuple<std::string, std::string, std::string>> summary;
-    for (const auto& e : events)
-        summary.emplace_back(e.offer, e.code, e.reason);
-    std::sort(summary.begin(), summary.end());
-    return summary;
-}
 
 size_t CountPath(const std::vector<nlohmann::json>& requests, const std::string& path) {
     return static_cast<size_t>(std::count_if(requests.begin(), requests.end(),
@@ -101,37 +72,23 @@ size_t CountPath(const std::vector<nlohmann::json>& requests, const std::string&
 
 bool Visible(HWND page, int id) { return GetDlgItem(page, id) && ControlVisible(page, id); }
 
-std::set<std::wstring> PrivateFolders() {
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    std::set<std::wstring> folders;
-    WIN32_FIND_DATAW found;
-    UniqueFind search(FindFirstFileW((std::wstring(temp) + L"ISV*.tmp").c_str(), &found));
-    if (!search)
-        return folders;
-    do {
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            folders.insert(std::wstring(temp) + found.cFileName);
-    } while (FindNextFileW(search.get(), &found));
-    return folders;
-}
-
 class OffersWizardTest : public testing::Test {
 protected:
     // Starts the wizard on this configuration and presses Next on the language page.
     void Start(const nlohmann::json& config, nlohmann::json routes = nlohmann::json::array()) {
         backend.SetScenario({{"config", config}, {"files", backend.filesDir}, {"routes", std::move(routes)}});
         mark = backend.Mark();
-        const std::set<std::wstring> before = PrivateFolders();
-        ASSERT_TRUE(wizard.Start(WindowsPathFromEnv("FENNIX_WIZARD_EXE")));
+        const std::wstring wizardTemp = TestBackend::ScratchFolder(L"wizard-temp");
+        {
+            TempFolderForChildren own(wizardTemp);
+            ASSERT_TRUE(wizard.Start(WindowsPathFromEnv("FENNIX_WIZARD_EXE")));
+        }
         window = WaitForWindowTitled(wizard.Id(), L"Fennix Web ");
         ASSERT_NE(window, nullptr);
         SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
         HWND language = WaitForPage(window, [](HWND p) { return Visible(p, kNextButton); });
         ASSERT_NE(language, nullptr);
-        for (const auto& folder : PrivateFolders())
-            if (!before.count(folder))
-                tempFolders.push_back(folder);
+        privateFolder = WaitForPrivateFolder(wizardTemp);
         ClickButton(language, kNextButton);
     }
 
@@ -172,10 +129,8 @@ protected:
     size_t mark = 0;
     WizardProcess wizard;
     HWND window = nullptr;
-    std::vector<std::wstring> tempFolders;
+    std::wstring privateFolder;  // the one this wizard made
 };
-
-using Reports = std::vector<std::tuple<std::string, std::string, std::string>>;
 
 }  // namespace
 
@@ -196,7 +151,7 @@ TEST_F(OffersWizardTest, AnswersSkipLaterOffersWithTheirReasons) {
         const char* name;
         nlohmann::json offers;
         std::vector<Step> steps;
-        Reports expected;  // besides the product's event 1
+        ReasonedReports expected;  // besides the product's event 1
     };
     const nlohmann::json none = nlohmann::json::object();
     const std::vector<Case> cases = {
@@ -233,12 +188,12 @@ TEST_F(OffersWizardTest, AnswersSkipLaterOffersWithTheirReasons) {
         }
         EXPECT_NE(WaitForAfterOffers(), nullptr) << testing::PrintToString(DescribeControls(VisiblePage(window)));
 
-        Reports expected = c.expected;
+        ReasonedReports expected = c.expected;
         expected.emplace_back("product", "1", "");
         std::sort(expected.begin(), expected.end());
         auto offerPages = [](std::vector<Event> events) {
             events.erase(std::remove_if(events.begin(), events.end(), FromTheDownloadPage), events.end());
-            return Summary(events);
+            return SummaryWithReasons(events);
         };
         const auto seen = offerPages(WaitForEvents(
             [&](const std::vector<Event>& events) { return offerPages(events).size() >= expected.size(); }));
@@ -279,8 +234,11 @@ TEST_F(OffersWizardTest, WithoutABackendTheLicenseComesWithoutOffers) {
     EXPECT_NE(WaitForAfterOffers(), nullptr) << testing::PrintToString(DescribeControls(VisiblePage(window)));
 }
 
+// Every report is answered late: the wizard ends only once the last of the closing's reports has had
+// its answer.
 TEST_F(OffersWizardTest, ClosingOnAProductPageReportsEveryShownOfferAndTheProduct) {
-    Start(Config({Offer("a", 1), Offer("b", 2), Offer("c", 3)}));
+    constexpr double kReplyDelay = 1.5;
+    Start(Config({Offer("a", 1), Offer("b", 2), Offer("c", 3)}), {{{"path", "/qdd"}, {"delay", kReplyDelay}}});
     HWND license = WaitForLicense();
     ASSERT_NE(license, nullptr);
     Screenshot(L"license-page");
@@ -301,13 +259,16 @@ TEST_F(OffersWizardTest, ClosingOnAProductPageReportsEveryShownOfferAndTheProduc
     DWORD code = 0;
     ASSERT_TRUE(wizard.WaitForExit(30000, &code));
 
-    // The log is written when a request is read, so everything the process waited for is there now.
-    mark = before;
-    EXPECT_EQ(Summary(Events(backend.Requests(before))),
-              (Reports{{"a", "5", ""}, {"b", "5", ""}, {"product", "5", ""}}));
-    for (const auto& folder : tempFolders)
-        EXPECT_EQ(GetFileAttributesW(folder.c_str()), INVALID_FILE_ATTRIBUTES);
-    EXPECT_FALSE(tempFolders.empty());
+    // The log is written when a request is read, before its late answer.
+    const auto events = Events(backend.Requests(before));
+    EXPECT_EQ(SummaryWithReasons(events), (ReasonedReports{{"a", "5", ""}, {"b", "5", ""}, {"product", "5", ""}}));
+    double lastAnswer = 0;
+    for (const auto& e : events)
+        lastAnswer = std::max(lastAnswer, e.request.value("time", 0.0) + kReplyDelay);
+    // Both clocks are this machine's; the log's time has microseconds, the exit time 100 ns steps.
+    EXPECT_GE(wizard.ExitTime(), lastAnswer - 0.01);
+    ASSERT_FALSE(privateFolder.empty());
+    EXPECT_EQ(GetFileAttributesW(privateFolder.c_str()), INVALID_FILE_ATTRIBUTES) << WideToUtf8(privateFolder);
 }
 
 TEST_F(OffersWizardTest, RejectionsStartAndDeclineReachTheBackendInTheirWireFormat) {
@@ -326,7 +287,7 @@ TEST_F(OffersWizardTest, RejectionsStartAndDeclineReachTheBackendInTheirWireForm
         byOffer.clear();
         for (const auto& e : events)
             if (!FromTheDownloadPage(e))
-                byOffer[e.offer + "/" + e.code] = e;
+                byOffer[e.who + "/" + e.code] = e;
         return byOffer.size() >= 4;
     });
     ASSERT_TRUE(byOffer.count("product/1"));

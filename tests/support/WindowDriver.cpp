@@ -47,6 +47,15 @@ bool WizardProcess::WaitForExit(DWORD milliseconds, DWORD* code) const {
     return true;
 }
 
+double WizardProcess::ExitTime() const {
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (IsRunning() || !process_ || !GetProcessTimes(process_.get(), &created, &exited, &kernel, &user))
+        return 0;
+    const ULONGLONG ticks = (static_cast<ULONGLONG>(exited.dwHighDateTime) << 32) | exited.dwLowDateTime;
+    constexpr ULONGLONG kUnixEpoch = 116444736000000000ULL;  // 1970-01-01 in 100 ns steps since 1601
+    return ticks < kUnixEpoch ? 0 : static_cast<double>(ticks - kUnixEpoch) / 1e7;
+}
+
 void WizardProcess::Terminate() {
     if (IsRunning()) {
         TerminateProcess(process_.get(), 1);

@@ -25,6 +25,8 @@ public:
     bool IsRunning() const;
     // True when the process ended within the time; its exit code goes to `code`.
     bool WaitForExit(DWORD milliseconds, DWORD* code = nullptr) const;
+    // When the process ended, in seconds since 1970 as the backend's log counts them; 0 while it runs.
+    double ExitTime() const;
     void Terminate();
 
 private:
