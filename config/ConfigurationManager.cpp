@@ -33,11 +33,21 @@ WizardType WizardTypeFromName(const std::wstring& name) {
     return it == table.end() ? WizardType::Unknown : it->second;
 }
 
+namespace {
+std::once_flag instanceOnce;
+std::shared_ptr<ConfigurationManager> instance;
+}  // namespace
+
 std::shared_ptr<ConfigurationManager> ConfigurationManager::GetInstance() {
-    static std::once_flag once;
-    static std::shared_ptr<ConfigurationManager> instance;
-    std::call_once(once, [] { instance = std::make_shared<ConfigurationManager>(build::kWizardName); });
+    std::call_once(instanceOnce, [] { instance = std::make_shared<ConfigurationManager>(build::kWizardName); });
     return instance;
+}
+
+std::shared_ptr<ConfigurationManager> ConfigurationManager::ReplaceInstance(
+    std::shared_ptr<ConfigurationManager> replacement) {
+    auto replaced = GetInstance();
+    instance = std::move(replacement);
+    return replaced;
 }
 
 ConfigurationManager::ConfigurationManager(const std::wstring& wizardName) {

@@ -24,6 +24,9 @@ WizardType WizardTypeFromName(const std::wstring& name);
 class ConfigurationManager {
 public:
     static std::shared_ptr<ConfigurationManager> GetInstance();
+    // For tests: GetInstance returns `replacement` from now on; returns the instance it replaces. Only
+    // while no other thread asks for the instance.
+    static std::shared_ptr<ConfigurationManager> ReplaceInstance(std::shared_ptr<ConfigurationManager> replacement);
 
     // GetInstance builds the one instance from the build's wizard name; tests build others directly.
     explicit ConfigurationManager(const std::wstring& wizardName);

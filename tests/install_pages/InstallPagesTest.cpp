@@ -22,6 +22,7 @@
 #include "resources/resource.h"
 #include "tests/contentpages/PageHost.h"
 #include "tests/support/Reports.h"
+#include "tests/support/ScopedConfiguration.h"
 #include "tests/support/TestBackend.h"
 
 using nlohmann::json;
@@ -59,21 +60,16 @@ std::vector<std::string> DownloadPaths(const TestBackend& backend, size_t mark) 
     return paths;
 }
 
-// The fields the pages read or write, and the engine's flags, put back after each test.
+// Each test has a configuration of its own; the engine's flag is put back after it.
 class InstallPagesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        saved_ = {config.wizardType, config.tempFolder, config.downloadFolder, config.productUrl,
-                  config.productFileName, config.downloadedFilePath, config.productLaunchPath};
         config.eventUrl = L"https://localhost/qdd";
         config.imageBaseUrl = L"https://localhost/f/";
         config.productUrl = L"https://localhost/endpoint/fxweb/os/riserollout/track/beta";
         config.classicPages = false;
         config.failureEventCode = true;
-        config.cancelRequested = false;
         DownloadManager::GetInstance()->cancelled = false;
-        config.acceptedPackages.clear();
-        config.downloadedFilePath.clear();
         temp = TestBackend::ScratchFolder(L"install-pages-temp");
         config.tempFolder = temp;
         config.downloadFolder = temp;
@@ -86,16 +82,6 @@ protected:
     }
 
     void TearDown() override {
-        config.wizardType = saved_.wizardType;
-        config.tempFolder = saved_.tempFolder;
-        config.downloadFolder = saved_.downloadFolder;
-        config.productUrl = saved_.productUrl;
-        config.productFileName = saved_.productFileName;
-        config.downloadedFilePath = saved_.downloadedFilePath;
-        config.productLaunchPath = saved_.productLaunchPath;
-        config.acceptedPackages.clear();
-        config.productPackage.reset();
-        config.cancelRequested = false;
         DownloadManager::GetInstance()->cancelled = false;
         SetShellOpener(nullptr);
     }
@@ -153,19 +139,14 @@ protected:
 
     std::wstring LoggedInstallers() { return Utf8ToWide(TestBackend::ReadFileBytes(sampleLog)); }
 
-    ConfigurationManager& config = *ConfigurationManager::GetInstance();
+    testing_support::ScopedConfiguration scope;
+    ConfigurationManager& config = scope.config;
     TestBackend backend;
     PageHost host;
     std::vector<std::pair<std::wstring, std::wstring>> errors;
     std::string installation;
     std::wstring temp;
     std::wstring sampleLog;
-
-private:
-    struct Saved {
-        WizardType wizardType;
-        std::wstring tempFolder, downloadFolder, productUrl, productFileName, downloadedFilePath, productLaunchPath;
-    } saved_;
 };
 
 // The whole ISV run without offers: download, silent install waited for, event 3, Next; then the

@@ -22,7 +22,7 @@ TEST(Screens, SaveDownloadFinishAndErrorPages) {
     const std::wstring folder = testing_support::WindowsPathFromEnv("FENNIX_SCREENSHOT_DIR");
     if (folder.empty())
         GTEST_SKIP() << "FENNIX_SCREENSHOT_DIR not set";
-    ConfigurationScope scope;
+    ScopedConfiguration scope;
     PageHost host;
     auto save = [&](IPage& page, const std::wstring& name) {
         Pump(400);
