@@ -34,19 +34,20 @@ WizardType WizardTypeFromName(const std::wstring& name) {
 }
 
 namespace {
-std::once_flag instanceOnce;
-std::shared_ptr<ConfigurationManager> instance;
-}  // namespace
-
-std::shared_ptr<ConfigurationManager> ConfigurationManager::GetInstance() {
-    std::call_once(instanceOnce, [] { instance = std::make_shared<ConfigurationManager>(build::kWizardName); });
+std::shared_ptr<ConfigurationManager>& Instance() {
+    static std::once_flag once;
+    static std::shared_ptr<ConfigurationManager> instance;
+    std::call_once(once, [] { instance = std::make_shared<ConfigurationManager>(build::kWizardName); });
     return instance;
 }
+}  // namespace
+
+std::shared_ptr<ConfigurationManager> ConfigurationManager::GetInstance() { return Instance(); }
 
 std::shared_ptr<ConfigurationManager> ConfigurationManager::ReplaceInstance(
     std::shared_ptr<ConfigurationManager> replacement) {
-    auto replaced = GetInstance();
-    instance = std::move(replacement);
+    auto replaced = Instance();
+    Instance() = std::move(replacement);
     return replaced;
 }
 
