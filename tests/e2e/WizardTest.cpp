@@ -78,10 +78,7 @@ class WizardTest : public testing::Test {
 protected:
     void SetUp() override {
         const std::wstring wizardTemp = TestBackend::ScratchFolder(L"wizard-temp");
-        {
-            TempFolderForChildren own(wizardTemp);
-            ASSERT_TRUE(wizard.Start(WindowsPathFromEnv("FENNIX_WIZARD_EXE")));
-        }
+        ASSERT_TRUE(wizard.StartWithTempFolder(WindowsPathFromEnv("FENNIX_WIZARD_EXE"), wizardTemp));
         window = WaitForWindowTitled(wizard.Id(), L"Fennix Web ");
         ASSERT_NE(window, nullptr) << "the wizard window did not appear";
         // The page is there once its texts are.

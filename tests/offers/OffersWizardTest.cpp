@@ -79,10 +79,7 @@ protected:
         backend.SetScenario({{"config", config}, {"files", backend.filesDir}, {"routes", std::move(routes)}});
         mark = backend.Mark();
         const std::wstring wizardTemp = TestBackend::ScratchFolder(L"wizard-temp");
-        {
-            TempFolderForChildren own(wizardTemp);
-            ASSERT_TRUE(wizard.Start(WindowsPathFromEnv("FENNIX_WIZARD_EXE")));
-        }
+        ASSERT_TRUE(wizard.StartWithTempFolder(WindowsPathFromEnv("FENNIX_WIZARD_EXE"), wizardTemp));
         window = WaitForWindowTitled(wizard.Id(), L"Fennix Web ");
         ASSERT_NE(window, nullptr);
         SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "tests/support/PrivateFolders.h"
+
 namespace testing_support {
 
 std::wstring WindowsPathFromEnv(const char* variable) {
@@ -33,6 +35,11 @@ bool WizardProcess::Start(const std::wstring& exe, const std::wstring& arguments
     process_.reset(info.hProcess);
     id_ = info.dwProcessId;
     return true;
+}
+
+bool WizardProcess::StartWithTempFolder(const std::wstring& exe, const std::wstring& temp) {
+    TempFolderForChildren own(temp);
+    return Start(exe);
 }
 
 bool WizardProcess::IsRunning() const {
