@@ -33,11 +33,22 @@ WizardType WizardTypeFromName(const std::wstring& name) {
     return it == table.end() ? WizardType::Unknown : it->second;
 }
 
-std::shared_ptr<ConfigurationManager> ConfigurationManager::GetInstance() {
+namespace {
+std::shared_ptr<ConfigurationManager>& Instance() {
     static std::once_flag once;
     static std::shared_ptr<ConfigurationManager> instance;
     std::call_once(once, [] { instance = std::make_shared<ConfigurationManager>(build::kWizardName); });
     return instance;
+}
+}  // namespace
+
+std::shared_ptr<ConfigurationManager> ConfigurationManager::GetInstance() { return Instance(); }
+
+std::shared_ptr<ConfigurationManager> ConfigurationManager::ReplaceInstance(
+    std::shared_ptr<ConfigurationManager> replacement) {
+    auto replaced = Instance();
+    Instance() = std::move(replacement);
+    return replaced;
 }
 
 ConfigurationManager::ConfigurationManager(const std::wstring& wizardName) {
@@ -119,7 +130,7 @@ std::string ConfigurationManager::GetSessionId() {
 std::string ConfigurationManager::GetMachineId() {
     std::lock_guard<std::mutex> lock(idsMutex_);
     if (machineId.empty())
-        machineId = ReadMachineGuid();
+        machineId = ReadMachineGuid(machineGuidKey);
     return machineId;
 }
 
@@ -132,9 +143,9 @@ PlaceholderTable ConfigurationManager::GetFolderPlaceholders() {
     return folderPlaceholders;
 }
 
-std::string ReadMachineGuid() {
+std::string ReadMachineGuid(const std::string& keyPath) {
     UniqueRegKey key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Cryptography", 0, KEY_READ | KEY_WOW64_64KEY,
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_READ | KEY_WOW64_64KEY,
                       key.put()) != ERROR_SUCCESS)
         return {};
     char buffer[255] = {};

@@ -14,6 +14,8 @@ namespace Gdiplus {
 class Image;
 }
 
+constexpr char kMachineGuidKey[] = "SOFTWARE\\Microsoft\\Cryptography";
+
 enum class WizardType : int { Unknown = 0, DLM = 1, ISV = 2 };
 
 // Maps a wizard name ("DLM", "ISV") to its type; Unknown for any other name.
@@ -22,6 +24,9 @@ WizardType WizardTypeFromName(const std::wstring& name);
 class ConfigurationManager {
 public:
     static std::shared_ptr<ConfigurationManager> GetInstance();
+    // For tests: GetInstance returns `replacement` from now on; returns the instance it replaces. Only
+    // while no other thread asks for the instance.
+    static std::shared_ptr<ConfigurationManager> ReplaceInstance(std::shared_ptr<ConfigurationManager> replacement);
 
     // GetInstance builds the one instance from the build's wizard name; tests build others directly.
     explicit ConfigurationManager(const std::wstring& wizardName);
@@ -77,6 +82,7 @@ public:
     std::shared_ptr<Gdiplus::Image> productLogo;
     std::string sessionId;
     std::string machineId;
+    std::string machineGuidKey = kMachineGuidKey;  // HKLM, 64-bit view; tests point it at a scratch key
     PlaceholderTable folderPlaceholders;
     PlaceholderTable folderPlaceholders64;
     bool placeholdersReady = false;
@@ -99,5 +105,5 @@ std::string GetSetupVersion();
 std::wstring CreatePrivateTempFolder();
 // Milliseconds since 1970-01-01 00:00 UTC, in decimal.
 std::string GetCurrentTimeMillis();
-// The machine GUID from the 64-bit registry view, "" when it cannot be read.
-std::string ReadMachineGuid();
+// The machine GUID (value MachineGuid of HKLM\<key>) from the 64-bit registry view, "" when it cannot be read.
+std::string ReadMachineGuid(const std::string& key = kMachineGuidKey);

@@ -87,8 +87,18 @@ make_prefix() {
     WINEPREFIX="$dir" wineserver -w
     touch "$dir/.fennix-ready"
 }
+# A crash must fail its test at once, not wait behind Wine's crash dialog until the time limit; prefixes
+# made before this setting get it too.
+no_crash_dialog() {
+    local dir=$1
+    grep -q '^"ShowCrashDialog"=dword:00000000' "$dir/user.reg" 2>/dev/null && return 0
+    WINEPREFIX="$dir" wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    WINEPREFIX="$dir" wineserver -w
+}
 make_prefix "$CACHE/wine64" win64
 make_prefix "$CACHE/wine32" win32
+no_crash_dialog "$CACHE/wine64"
+no_crash_dialog "$CACHE/wine32"
 # The local test backend's throwaway CA, trusted system-wide (Wine uses the system store).
 FENNIX_CACHE=$CACHE bash "$(dirname "$0")/backend/make-ca.sh"
 echo "setup: ready ($CACHE)"

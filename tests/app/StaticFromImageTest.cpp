@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/base/Handle.h"
 #include "app/ui/ImageResource.h"
 #include "app/ui/StaticFromImage.h"
 
@@ -84,14 +85,39 @@ TEST_F(GdiplusTest, PictureFillsTheControlWhateverItsShape) {
     DestroyWindow(window);
 }
 
+// Without an image the control paints nothing, not even its own background: what shows is the green
+// its parent painted under it. The picture drawn afterwards proves the pixels are the control's.
 TEST_F(GdiplusTest, WithoutAnImageNothingIsDrawnAndTheImageIsShared) {
-    HWND control = CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE | SS_BITMAP, 0, 0, 40, 40, nullptr,
+    const COLORREF green = RGB(0, 160, 0);
+    UniqueBrush brush(CreateSolidBrush(green));
+    WNDCLASSW parentClass{};
+    parentClass.lpfnWndProc = DefWindowProcW;
+    parentClass.hInstance = GetModuleHandleW(nullptr);
+    parentClass.hbrBackground = brush.get();
+    parentClass.lpszClassName = L"FennixGreenParent";
+    ASSERT_TRUE(RegisterClassW(&parentClass));
+    HWND parent = CreateWindowExW(WS_EX_TOPMOST, parentClass.lpszClassName, L"", WS_POPUP | WS_VISIBLE, 0, 300, 120,
+                                  120, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(parent);
+    HWND control = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_BITMAP, 20, 20, 60, 60, parent,
                                    nullptr, nullptr, nullptr);
     CStaticFromImage picture;
     ASSERT_TRUE(picture.Attach(control));
     picture.LoadImage(999, L"IMAGE_BLOB3");
     EXPECT_FALSE(picture.GetImage());
-    UpdateWindow(control);  // paints without an image
+    auto pixel = [&](int x, int y) {
+        RedrawWindow(parent, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        HDC dc = GetDC(control);
+        const COLORREF colour = GetPixel(dc, x, y);
+        ReleaseDC(control, dc);
+        return colour;
+    };
+    for (const POINT at : {POINT{30, 30}, POINT{30, 7}, POINT{1, 1}, POINT{58, 58}})
+        EXPECT_EQ(pixel(at.x, at.y), green) << at.x << "," << at.y << " " << Describe(pixel(at.x, at.y));
+
+    picture.LoadImage(103, L"IMAGE_BLOB3");
+    ASSERT_TRUE(picture.GetImage());
+    EXPECT_TRUE(IsRed(pixel(30, 7))) << Describe(pixel(30, 7));
 
     std::shared_ptr<Gdiplus::Image> image = LoadImageResource(GetModuleHandleW(nullptr), 102, L"IMAGE_BLOB2");
     picture.SetImage(image);
@@ -101,4 +127,6 @@ TEST_F(GdiplusTest, WithoutAnImageNothingIsDrawnAndTheImageIsShared) {
 
     DestroyWindow(control);  // the control may go before the object
     EXPECT_EQ(picture.GetHwnd(), nullptr);
+    DestroyWindow(parent);
+    UnregisterClassW(parentClass.lpszClassName, parentClass.hInstance);
 }

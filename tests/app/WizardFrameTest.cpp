@@ -13,8 +13,8 @@
 #include "net/DownloadManager.h"
 #include "install/ErrorPage.h"
 #include "resources/resource.h"
-#include "tests/e2e/WizardDriver.h"
-#include "tests/network/TestBackend.h"
+#include "tests/support/WizardDriver.h"
+#include "tests/support/TestBackend.h"
 #include "tests/pages/TestPage.h"
 
 using namespace testing_support;

@@ -165,61 +165,31 @@ TEST(ConfigurationManager, CurrentTimeMillisMatchesSystemClock) {
     EXPECT_LE(millis, after);
 }
 
-// The machine GUID lives in the 64-bit view; the fixture puts known values in both views and restores them.
+// The machine GUID lives in the 64-bit view. Other test programs in this prefix read the real one at
+// the same time, so the fixture writes a scratch key of its own into both views and removes it after.
 class MachineIdTest : public ::testing::Test {
 protected:
-    static constexpr const char* kKey = "SOFTWARE\\Microsoft\\Cryptography";
-
-    struct Saved {
-        REGSAM view;
-        bool present = false;
-        std::string value;
-    };
-
     void SetUp() override {
-        for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
-            Saved saved{view};
-            saved.present = Read(view, &saved.value);
-            saved_.push_back(saved);
-        }
+        vendor = "FennixMachineIdTest" + std::to_string(GetCurrentProcessId()) + "x" + std::to_string(GetTickCount());
+        key = "SOFTWARE\\" + vendor;
     }
 
     void TearDown() override {
-        for (const auto& saved : saved_) {
-            if (saved.present)
-                Write(saved.view, saved.value);
-            else
-                Delete(saved.view);
+        for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+            UniqueRegKey software;
+            if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_ALL_ACCESS | view, software.put()) == ERROR_SUCCESS)
+                RegDeleteTreeA(software.get(), vendor.c_str());
         }
     }
 
-    static bool Read(REGSAM view, std::string* value) {
-        UniqueRegKey key;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ | view, key.put()) != ERROR_SUCCESS)
-            return false;
-        char buffer[256] = {};
-        DWORD size = sizeof buffer - 1;
-        if (RegQueryValueExA(key.get(), "MachineGuid", nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size) !=
-            ERROR_SUCCESS)
-            return false;
-        *value = buffer;
-        return true;
-    }
-
-    static void Write(REGSAM view, const std::string& value) {
-        UniqueRegKey key;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_SET_VALUE | view, nullptr, key.put(),
-                                  nullptr),
+    void Write(REGSAM view, const std::string& value) {
+        UniqueRegKey created;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE | view, nullptr,
+                                  created.put(), nullptr),
                   ERROR_SUCCESS);
-        ASSERT_EQ(RegSetValueExA(key.get(), "MachineGuid", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+        ASSERT_EQ(RegSetValueExA(created.get(), "MachineGuid", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                                  static_cast<DWORD>(value.size() + 1)),
                   ERROR_SUCCESS);
-    }
-
-    static void Delete(REGSAM view) {
-        UniqueRegKey key;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_SET_VALUE | view, key.put()) == ERROR_SUCCESS)
-            RegDeleteValueA(key.get(), "MachineGuid");
     }
 
     static bool IsWow64() {
@@ -227,15 +197,16 @@ protected:
         return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
     }
 
-    std::vector<Saved> saved_;
+    std::string vendor;
+    std::string key;
 };
 
 TEST_F(MachineIdTest, ReadsTheSixtyFourBitViewAndRetriesWhenMissing) {
     ConfigurationManager config(L"ISV");
     TempFolderGuard guard{config.tempFolder};
+    EXPECT_EQ(config.machineGuidKey, kMachineGuidKey);
+    config.machineGuidKey = key;
 
-    Delete(KEY_WOW64_64KEY);
-    Delete(KEY_WOW64_32KEY);
     EXPECT_EQ(config.GetMachineId(), "");
 
     const std::string guid64 = "6a1b2c3d-0000-4000-8000-000000000064";

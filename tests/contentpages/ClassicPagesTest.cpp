@@ -19,7 +19,7 @@ protected:
     bool Checked(IPage& page, int id) { return IsDlgButtonChecked(page.GetHwnd(), id) == BST_CHECKED; }
     void Toggle(IPage& page, int id) { Click(page.GetItem(id)); }
 
-    ConfigurationScope scope;
+    ScopedConfiguration scope;
     PageHost host;
 };
 

@@ -20,7 +20,7 @@ protected:
         scope.config.privacyUrl = L"https://site.test/legal/privacy-policy/";
     }
 
-    ConfigurationScope scope;
+    ScopedConfiguration scope;
     OpenedUrls opened;
     PageHost host;
 };

@@ -120,26 +120,6 @@ OpenedUrls::OpenedUrls() {
 
 OpenedUrls::~OpenedUrls() { SetUrlOpener(nullptr); }
 
-ConfigurationScope::ConfigurationScope()
-    : config(*ConfigurationManager::GetInstance()),
-      wizardType_(config.wizardType),
-      privacyUrl_(config.privacyUrl),
-      termsUrl_(config.termsUrl),
-      sdkLicenseUrl_(config.sdkLicenseUrl),
-      productLogo_(config.productLogo),
-      options_(config.options),
-      configurations_(config.configurations) {}
-
-ConfigurationScope::~ConfigurationScope() {
-    config.wizardType = wizardType_;
-    config.privacyUrl = privacyUrl_;
-    config.termsUrl = termsUrl_;
-    config.sdkLicenseUrl = sdkLicenseUrl_;
-    config.productLogo = productLogo_;
-    config.options = options_;
-    config.configurations = configurations_;
-}
-
 PageHost::PageHost() {
     // One window for the whole run: without a window manager Wine waits about two seconds for every
     // top-level window that goes away.

@@ -11,6 +11,7 @@
 #include "app/ui/IPage.h"
 #include "config/ConfigurationManager.h"
 #include "locale/LanguageManager.h"
+#include "tests/support/ScopedConfiguration.h"
 
 namespace contentpages_test {
 
@@ -35,20 +36,7 @@ public:
     std::vector<std::wstring> urls;
 };
 
-// The configuration fields the content pages read or write, restored when the test ends.
-class ConfigurationScope {
-public:
-    ConfigurationScope();
-    ~ConfigurationScope();
-    ConfigurationManager& config;
-
-private:
-    WizardType wizardType_;
-    std::wstring privacyUrl_, termsUrl_, sdkLicenseUrl_;
-    std::shared_ptr<Gdiplus::Image> productLogo_;
-    std::array<bool, 3> options_;
-    std::array<bool, 5> configurations_;
-};
+using testing_support::ScopedConfiguration;
 
 class PageHost {
 public:

@@ -13,7 +13,7 @@
 #include "pages/WarningPageQVClassic.h"
 #include "pages/WelcomePageIsv.h"
 #include "tests/contentpages/PageHost.h"
-#include "tests/e2e/WizardDriver.h"
+#include "tests/support/WizardDriver.h"
 #include "tests/support/WindowDriver.h"
 
 using namespace contentpages_test;
@@ -22,7 +22,7 @@ TEST(Screens, SaveEveryContentPage) {
     const std::wstring folder = testing_support::WindowsPathFromEnv("FENNIX_SCREENSHOT_DIR");
     if (folder.empty())
         GTEST_SKIP() << "FENNIX_SCREENSHOT_DIR not set";
-    ConfigurationScope scope;
+    ScopedConfiguration scope;
     PageHost host;
     const std::pair<const wchar_t*, std::function<std::unique_ptr<IPage>(std::shared_ptr<LanguageManager>)>> pages[] = {
         {L"welcome", [&](auto l) { return host.Show<WelcomePageIsv>(l); }},

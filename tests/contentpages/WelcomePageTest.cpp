@@ -16,7 +16,7 @@ namespace {
 
 class WelcomePage : public ::testing::Test {
 protected:
-    ConfigurationScope scope;
+    ScopedConfiguration scope;
     OpenedUrls opened;
     PageHost host;
 };

@@ -1,7 +1,7 @@
 // Starts the real wizard and drives it from outside, as a user would.
 #include <gtest/gtest.h>
 
-#include "tests/e2e/WizardDriver.h"
+#include "tests/support/WizardDriver.h"
 
 using namespace testing_support;
 

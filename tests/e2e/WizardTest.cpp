@@ -9,8 +9,9 @@
 #include <set>
 
 #include "app/base/Handle.h"
-#include "tests/e2e/WizardDriver.h"
-#include "tests/network/TestBackend.h"
+#include "tests/support/PrivateFolders.h"
+#include "tests/support/TestBackend.h"
+#include "tests/support/WizardDriver.h"
 
 using namespace testing_support;
 
@@ -73,41 +74,23 @@ RECT RectIn(HWND parent, HWND child) {
     return rect;
 }
 
-// The run's private folders ("ISV….tmp") in the temporary folder this user shares with the wizard.
-std::set<std::wstring> PrivateFolders() {
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    std::set<std::wstring> folders;
-    WIN32_FIND_DATAW found;
-    UniqueFind search(FindFirstFileW((std::wstring(temp) + L"ISV*.tmp").c_str(), &found));
-    if (!search)
-        return folders;
-    do {
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            folders.insert(std::wstring(temp) + found.cFileName);
-    } while (FindNextFileW(search.get(), &found));
-    return folders;
-}
-
 class WizardTest : public testing::Test {
 protected:
     void SetUp() override {
-        const std::set<std::wstring> before = PrivateFolders();
-        ASSERT_TRUE(wizard.Start(WindowsPathFromEnv("FENNIX_WIZARD_EXE")));
+        const std::wstring wizardTemp = TestBackend::ScratchFolder(L"wizard-temp");
+        ASSERT_TRUE(wizard.StartWithTempFolder(WindowsPathFromEnv("FENNIX_WIZARD_EXE"), wizardTemp));
         window = WaitForWindowTitled(wizard.Id(), L"Fennix Web ");
         ASSERT_NE(window, nullptr) << "the wizard window did not appear";
         // The page is there once its texts are.
         page = WaitForPage(window, [](HWND p) { return ControlText(p, kNextButton) == Expected().next; });
         ASSERT_NE(page, nullptr) << "no labelled page; shown: " << testing::PrintToString(DescribeControls(VisiblePage(window)));
-        for (const auto& folder : PrivateFolders())
-            if (!before.count(folder))
-                tempFolders.push_back(folder);
+        privateFolder = WaitForPrivateFolder(wizardTemp);
     }
 
     WizardProcess wizard;
     HWND window = nullptr;
     HWND page = nullptr;
-    std::vector<std::wstring> tempFolders;  // made while this wizard started: its own, at least
+    std::wstring privateFolder;  // the one this wizard made
 };
 
 }  // namespace
@@ -186,14 +169,9 @@ TEST_F(WizardTest, ClosingAsksAndCancelLeavesItExactlyAsItWas) {
     ASSERT_TRUE(wizard.WaitForExit(15000, &code));
     EXPECT_EQ(code, 0u);
 
-    // Its private temporary folder went with it. (Another test may have made one at the same time:
-    // at least one of those seen must be gone, and the wizard's is the one that lasts.)
-    ASSERT_FALSE(tempFolders.empty()) << "the wizard made no temporary folder";
-    const std::set<std::wstring> remaining = PrivateFolders();
-    size_t removed = 0;
-    for (const auto& folder : tempFolders)
-        removed += remaining.count(folder) == 0;
-    EXPECT_GE(removed, 1u);
+    // Its private temporary folder went with it.
+    ASSERT_FALSE(privateFolder.empty()) << "the wizard made no temporary folder";
+    EXPECT_EQ(GetFileAttributesW(privateFolder.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(WizardTest, NextShowsTheLoadingPageWhereClosingAsksAndLoadingGoesOn) {

@@ -7,15 +7,16 @@
 #include <algorithm>
 #include <cstdlib>
 #include <set>
-#include <sstream>
 
 #include "app/base/Handle.h"
 #include "app/base/Strings.h"
 #include "config/ConfigurationManager.h"
 #include "config/FolderPlaceholders.h"
 #include "locale/LanguageManager.h"
-#include "tests/e2e/WizardDriver.h"
-#include "tests/network/TestBackend.h"
+#include "tests/support/PrivateFolders.h"
+#include "tests/support/Reports.h"
+#include "tests/support/TestBackend.h"
+#include "tests/support/WizardDriver.h"
 
 using namespace testing_support;
 using nlohmann::json;
@@ -84,7 +85,7 @@ const json kOfferZip = Offer("two", 2, "installers/offer2-setup.zip", "/S /TWO")
 
 // The freshly built installers: the product on its URL, the offers under /f/installers/; what is not
 // served answers 404 (the demo folder may hold copies of its own there).
-json InstallerRoutes(bool product, bool offers) {
+json InstallerRoutes(bool product, bool offers, bool zip) {
     const char* dir = std::getenv("FENNIX_INSTALLERS_DIR");
     const std::string installers = dir ? dir : "";
     auto route = [&](const std::string& path, bool served, const std::string& file) -> json {
@@ -94,72 +95,9 @@ json InstallerRoutes(bool product, bool offers) {
     };
     return json::array({route(kProductRoute, product, "fxweb-setup.exe"),
                         route("/f/installers/offer1-setup.exe", offers, "offer1-setup.exe"),
-                        route("/f/installers/offer2-setup.zip", offers, "offer2-setup.zip")});
+                        route("/f/installers/offer2-setup.zip", zip, "offer2-setup.zip")});
 }
-
-// One event report as the backend received it.
-struct Event {
-    std::string who;  // the offer id, or "product"
-    std::string code;
-    json data;
-};
-
-std::vector<Event> Events(const std::vector<json>& requests) {
-    std::vector<Event> events;
-    for (const auto& request : requests) {
-        if (request.value("path", "") != "/qdd" || !request["body_text"].is_string())
-            continue;
-        const auto body = json::parse(request["body_text"].get<std::string>());
-        const auto data = json::parse(body.at("data").get<std::string>());
-        const std::string who = data.value("10", 0) == 1 ? "product" : data.value("5", "");
-        events.push_back({who, data.value("6", ""), data});
-    }
-    return events;
-}
-
-using Reports = std::vector<std::pair<std::string, std::string>>;  // (who, code), sorted
-
-Reports Summary(const std::vector<Event>& events) {
-    Reports summary;
-    for (const auto& e : events)
-        summary.emplace_back(e.who, e.code);
-    std::sort(summary.begin(), summary.end());
-    return summary;
-}
-
-std::vector<std::wstring> Lines(const std::wstring& text) {
-    std::vector<std::wstring> lines;
-    std::wistringstream stream(text);
-    std::wstring line;
-    while (std::getline(stream, line))
-        if (!line.empty())
-            lines.push_back(line);
-    return lines;
-}
-
-std::set<std::wstring> PrivateFolders() {
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    std::set<std::wstring> folders;
-    WIN32_FIND_DATAW found;
-    UniqueFind search(FindFirstFileW((std::wstring(temp) + L"ISV*.tmp").c_str(), &found));
-    if (!search)
-        return folders;
-    do {
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            folders.insert(std::wstring(temp) + found.cFileName);
-    } while (FindNextFileW(search.get(), &found));
-    return folders;
-}
-
-void RemoveTree(const std::wstring& folder) {
-    SHFILEOPSTRUCTW remove{};
-    const std::wstring from = folder + L'\0';
-    remove.wFunc = FO_DELETE;
-    remove.pFrom = from.c_str();
-    remove.fFlags = FOF_NO_UI;
-    SHFileOperationW(&remove);
-}
+json InstallerRoutes(bool product, bool offers) { return InstallerRoutes(product, offers, offers); }
 
 // The machine-wide list of deletions at restart: read, and put back as it was.
 struct PendingValue {
@@ -238,17 +176,14 @@ protected:
                              {"files", backend.filesDir},
                              {"routes", std::move(routes)}});
         mark = backend.Mark();
-        const std::set<std::wstring> before = PrivateFolders();
-        ASSERT_TRUE(wizard.Start(WindowsPathFromEnv("FENNIX_WIZARD_EXE")));
+        const std::wstring wizardTemp = TestBackend::ScratchFolder(L"wizard-temp");
+        ASSERT_TRUE(wizard.StartWithTempFolder(WindowsPathFromEnv("FENNIX_WIZARD_EXE"), wizardTemp));
         window = WaitForWindowTitled(wizard.Id(), L"Fennix Web ");
         ASSERT_NE(window, nullptr);
         SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
         HWND language = WaitForPage(window, [](HWND p) { return Visible(p, kNextButton); });
         ASSERT_NE(language, nullptr);
-        temp.clear();
-        for (const auto& folder : PrivateFolders())
-            if (!before.count(folder))
-                temp = folder;
+        temp = WaitForPrivateFolder(wizardTemp);
         ASSERT_FALSE(temp.empty());
         ClickButton(language, kNextButton);
         HWND license = WaitForPage(window, [](HWND p) { return Visible(p, kAgreeButton); });
@@ -290,7 +225,7 @@ protected:
     std::vector<std::wstring> InstallerLines(size_t count) {
         std::vector<std::wstring> lines;
         for (int i = 0; i < 200; ++i, Sleep(50)) {
-            lines = Lines(Utf8ToWide(TestBackend::ReadFileBytes(sampleLog)));
+            lines = CompleteLines(Utf8ToWide(TestBackend::ReadFileBytes(sampleLog)));
             if (lines.size() >= count)
                 break;
         }
@@ -353,30 +288,56 @@ TEST_F(InstallWizardTest, WithoutOffersTheProductIsInstalledAndFinishLaunchesIt)
     ASSERT_TRUE(Finish(finish));
     std::vector<std::wstring> launched;
     for (int i = 0; i < 200 && launched.empty(); ++i, Sleep(50))
-        launched = Lines(Utf8ToWide(TestBackend::ReadFileBytes(launches)));
+        launched = CompleteLines(Utf8ToWide(TestBackend::ReadFileBytes(launches)));
     ASSERT_EQ(launched.size(), 1u);
     EXPECT_NE(launched[0].find(L"fxweb.exe\" /RUNONSTARTUP"), std::wstring::npos) << WideToUtf8(launched[0]);
     EXPECT_FALSE(Exists(temp)) << WideToUtf8(temp);
 }
 
+// Accepted offers run after the product; one whose download fails still lets the run end on the finish
+// page, reported with -1 and the failures of both transports, the second one's after a pause.
 TEST_F(InstallWizardTest, AcceptedOffersRunWithTheirParametersAfterTheProduct) {
-    StartAndAnswer(json::array({kOfferOne, kOfferZip}), InstallerRoutes(true, true), {kAcceptButton, kAcceptButton});
-    HWND finish = WaitForLastPage();
-    ASSERT_NE(finish, nullptr);
-    ASSERT_TRUE(Visible(finish, kFinishButton)) << WideToUtf8(DescribeControls(finish));
+    const struct {
+        const char* name;
+        bool zipServed;
+        const char* zipCode;
+    } cases[] = {
+        {"both served", true, "3"},
+        {"the zip missing", false, "-1"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        StartAndAnswer(json::array({kOfferOne, kOfferZip}), InstallerRoutes(true, true, c.zipServed),
+                       {kAcceptButton, kAcceptButton});
+        HWND finish = WaitForLastPage();
+        ASSERT_NE(finish, nullptr);
+        ASSERT_TRUE(Visible(finish, kFinishButton)) << WideToUtf8(DescribeControls(finish));
 
-    // The product's installer is waited for, so its line comes first; the offers' are only started.
-    auto lines = InstallerLines(3);
-    ASSERT_EQ(lines.size(), 3u) << Narrow(lines);
-    EXPECT_EQ(lines[0], L"beta\t\"" + temp + L"\\beta\" /S");
-    std::sort(lines.begin() + 1, lines.end());
-    EXPECT_EQ(lines[1], L"offer1-setup.exe\t\"" + temp + L"\\offer1-setup.exe\" /S /ONE");
-    EXPECT_EQ(lines[2], L"offer2-setup.exe\t\"" + temp + L"\\offer2-setup\\offer2-setup.exe\" /S /TWO");
+        // The product's installer is waited for, so its line comes first; the offers' are only started.
+        const size_t installers = c.zipServed ? 3 : 2;
+        auto lines = InstallerLines(installers);
+        ASSERT_EQ(lines.size(), installers) << Narrow(lines);
+        EXPECT_EQ(lines[0], L"beta\t\"" + temp + L"\\beta\" /S");
+        std::sort(lines.begin() + 1, lines.end());
+        EXPECT_EQ(lines[1], L"offer1-setup.exe\t\"" + temp + L"\\offer1-setup.exe\" /S /ONE");
+        if (c.zipServed) {
+            EXPECT_EQ(lines[2], L"offer2-setup.exe\t\"" + temp + L"\\offer2-setup\\offer2-setup.exe\" /S /TWO");
+        }
 
-    const Reports expected{{"one", "3"}, {"product", "1"}, {"product", "3"}, {"two", "3"}};
-    EXPECT_EQ(WaitForReports(expected), expected);
-    ASSERT_TRUE(Finish(finish));
-    EXPECT_FALSE(Exists(temp)) << WideToUtf8(temp);  // the zip's extraction folder included
+        std::vector<Event> events;
+        const Reports expected{{"one", "3"}, {"product", "1"}, {"product", "3"}, {"two", c.zipCode}};
+        EXPECT_EQ(WaitForReports(expected, &events), expected);
+        EXPECT_EQ(PackageOrderProblems(events), "");
+        for (const auto& e : events) {
+            if (e.who == "two" && e.code == "-1") {
+                const std::string text = e.data.value("12", "");
+                EXPECT_EQ(text.rfind("DOWNLOAD FAILED: [WINHTTP] ", 0), 0u) << text;
+                EXPECT_NE(text.find(" [WININET] "), std::string::npos) << text;
+            }
+        }
+        ASSERT_TRUE(Finish(finish));
+        EXPECT_FALSE(Exists(temp)) << WideToUtf8(temp);  // the zip's extraction folder included
+    }
 }
 
 // A failed product ends on the error page after the offers were still installed and reported.
@@ -456,6 +417,40 @@ TEST_F(InstallWizardTest, CloseRequestWhileTheProductInstallsAsksAboutRunningIns
     ASSERT_NE(finish, nullptr);
     EXPECT_TRUE(Visible(finish, kFinishButton)) << WideToUtf8(DescribeControls(finish));
     EXPECT_TRUE(Exists(productExe));
+}
+
+// A close confirmed on the download page stops the download under way and starts nothing more: the
+// product and the shown offer report 5, and the private folder goes.
+TEST_F(InstallWizardTest, ConfirmedCloseOnTheDownloadPageStopsEverything) {
+    json routes = InstallerRoutes(true, true);
+    routes[0] = {{"path", kProductRoute}, {"body_size", 4 << 20}, {"fault", "slow"}, {"chunk_bytes", 4096},
+                 {"interval", 0.1}};
+    StartAndAnswer(json::array({kOfferOne}), routes, {kAcceptButton});
+    ASSERT_NE(WaitForPage(window, [](HWND p) { return Visible(p, kProgressTitle); }), nullptr);
+    auto downloads = [&] {
+        std::vector<std::string> paths;
+        for (const auto& request : backend.Requests(mark))
+            if (request.value("method", "") == "GET")
+                paths.push_back(request.value("path", ""));
+        return paths;
+    };
+    for (const ULONGLONG end = GetTickCount64() + 15000; downloads().empty() && GetTickCount64() < end;)
+        Sleep(50);
+    ASSERT_EQ(downloads(), std::vector<std::string>{kProductRoute});
+
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    HWND box = WaitForMessageBox(wizard.Id());
+    ASSERT_NE(box, nullptr);
+    ClickButton(box, IDOK);
+    ASSERT_TRUE(wizard.WaitForExit(30000));
+
+    // Everything the wizard did is in the log now: it waited for its reports before it ended.
+    const auto events = Events(backend.Requests(mark));
+    EXPECT_EQ(Summary(events), (Reports{{"one", "5"}, {"product", "1"}, {"product", "5"}}));
+    EXPECT_EQ(PackageOrderProblems(events), "");
+    EXPECT_EQ(downloads(), std::vector<std::string>{kProductRoute});
+    EXPECT_TRUE(CompleteLines(Utf8ToWide(TestBackend::ReadFileBytes(sampleLog))).empty());
+    EXPECT_FALSE(Exists(temp)) << WideToUtf8(temp);
 }
 
 // A file still held open when the wizard ends stays, scheduled for deletion at restart with the

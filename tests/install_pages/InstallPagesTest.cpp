@@ -21,10 +21,15 @@
 #include "install/FinishPageSupport.h"
 #include "resources/resource.h"
 #include "tests/contentpages/PageHost.h"
-#include "tests/network/TestBackend.h"
+#include "tests/support/Reports.h"
+#include "tests/support/ScopedConfiguration.h"
+#include "tests/support/TestBackend.h"
 
 using nlohmann::json;
 using namespace contentpages_test;
+using testing_support::Event;
+using testing_support::Reports;
+using testing_support::Summary;
 
 namespace {
 
@@ -38,24 +43,13 @@ std::string Url(const std::string& name) { return "https://localhost/f/" + name;
 
 bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-// One event report as the backend received it.
-struct Event {
-    std::string offer;  // "" for the product
-    int code;
-    json data;
-};
+std::vector<Event> Events(const TestBackend& backend, size_t mark) { return testing_support::Events(backend.Requests(mark)); }
 
-std::vector<Event> Events(const TestBackend& backend, size_t mark) {
-    std::vector<Event> events;
-    for (const auto& request : backend.Requests(mark)) {
-        if (request["path"] != "/qdd" || !request["body_text"].is_string())
-            continue;
-        json data = json::parse(json::parse(request["body_text"].get<std::string>())["data"].get<std::string>());
-        // The product's offer slot holds the product title.
-        std::string offer = data["5"].get<std::string>();
-        events.push_back({offer == "Fennix Web" ? "" : offer, std::stoi(data["6"].get<std::string>()), data});
-    }
-    return events;
+const Event* Find(const std::vector<Event>& events, const std::string& who) {
+    for (const auto& event : events)
+        if (event.who == who)
+            return &event;
+    return nullptr;
 }
 
 std::vector<std::string> DownloadPaths(const TestBackend& backend, size_t mark) {
@@ -66,21 +60,16 @@ std::vector<std::string> DownloadPaths(const TestBackend& backend, size_t mark) 
     return paths;
 }
 
-// The fields the pages read or write, and the engine's flags, put back after each test.
+// Each test has a configuration of its own; the engine's flag is put back after it.
 class InstallPagesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        saved_ = {config.wizardType, config.tempFolder, config.downloadFolder, config.productUrl,
-                  config.productFileName, config.downloadedFilePath, config.productLaunchPath};
         config.eventUrl = L"https://localhost/qdd";
         config.imageBaseUrl = L"https://localhost/f/";
         config.productUrl = L"https://localhost/endpoint/fxweb/os/riserollout/track/beta";
         config.classicPages = false;
         config.failureEventCode = true;
-        config.cancelRequested = false;
         DownloadManager::GetInstance()->cancelled = false;
-        config.acceptedPackages.clear();
-        config.downloadedFilePath.clear();
         temp = TestBackend::ScratchFolder(L"install-pages-temp");
         config.tempFolder = temp;
         config.downloadFolder = temp;
@@ -93,16 +82,6 @@ protected:
     }
 
     void TearDown() override {
-        config.wizardType = saved_.wizardType;
-        config.tempFolder = saved_.tempFolder;
-        config.downloadFolder = saved_.downloadFolder;
-        config.productUrl = saved_.productUrl;
-        config.productFileName = saved_.productFileName;
-        config.downloadedFilePath = saved_.downloadedFilePath;
-        config.productLaunchPath = saved_.productLaunchPath;
-        config.acceptedPackages.clear();
-        config.productPackage.reset();
-        config.cancelRequested = false;
         DownloadManager::GetInstance()->cancelled = false;
         SetShellOpener(nullptr);
     }
@@ -160,19 +139,14 @@ protected:
 
     std::wstring LoggedInstallers() { return Utf8ToWide(TestBackend::ReadFileBytes(sampleLog)); }
 
-    ConfigurationManager& config = *ConfigurationManager::GetInstance();
+    testing_support::ScopedConfiguration scope;
+    ConfigurationManager& config = scope.config;
     TestBackend backend;
     PageHost host;
     std::vector<std::pair<std::wstring, std::wstring>> errors;
     std::string installation;
     std::wstring temp;
     std::wstring sampleLog;
-
-private:
-    struct Saved {
-        WizardType wizardType;
-        std::wstring tempFolder, downloadFolder, productUrl, productFileName, downloadedFilePath, productLaunchPath;
-    } saved_;
 };
 
 // The whole ISV run without offers: download, silent install waited for, event 3, Next; then the
@@ -198,7 +172,7 @@ TEST_F(InstallPagesTest, IsvInstallsTheProductAndTheFinishPageLaunchesIt) {
     EXPECT_TRUE(FileExists(installed)) << Narrow(installed);
     auto events = Events(backend, mark);
     ASSERT_EQ(events.size(), 1u);
-    EXPECT_EQ(events[0].code, 3);
+    EXPECT_EQ(events[0].code, "3");
     EXPECT_EQ(events[0].data["12"], "");
     // The product installer was waited for: the bar shows the installer phase's marquee.
     EXPECT_TRUE(GetWindowLongW(page->GetItem(IDC_PROGRESS_BAR), GWL_STYLE) & PBS_MARQUEE);
@@ -248,19 +222,14 @@ TEST_F(InstallPagesTest, IsvRunsAcceptedOffersAfterTheProduct) {
     std::wstring log;
     for (int i = 0; i < 100 && std::count(log.begin(), log.end(), L'\n') < 3; ++i, Sleep(50))
         log = LoggedInstallers();
+    // The product's installer is waited for: the offers start only after it ended.
+    EXPECT_EQ(log.rfind(L"beta\t", 0), 0u) << Narrow(log);
     EXPECT_NE(log.find(L"\"" + temp + L"\\offer1-setup.exe\" /S /ONE"), std::wstring::npos) << Narrow(log);
     EXPECT_NE(log.find(L"\"" + temp + L"\\offer2-setup\\offer2-setup.exe\" /S /TWO"), std::wstring::npos)
         << Narrow(log);
     EXPECT_TRUE(FileExists(temp + L"\\offer2-setup.zip"));
 
-    auto events = Events(backend, mark);
-    ASSERT_EQ(events.size(), 3u);
-    EXPECT_EQ(events[0].offer, "");  // product first: the offers start only after its installer ended
-    std::vector<std::string> offers{events[1].offer, events[2].offer};
-    std::sort(offers.begin(), offers.end());
-    EXPECT_EQ(offers, (std::vector<std::string>{"offer-one", "offer-two"}));
-    for (const auto& event : events)
-        EXPECT_EQ(event.code, 3) << event.offer;
+    EXPECT_EQ(Summary(Events(backend, mark)), (Reports{{"offer-one", "3"}, {"offer-two", "3"}, {"product", "3"}}));
     EXPECT_EQ(installation, "started ended ended ");
 }
 
@@ -317,11 +286,11 @@ TEST_F(InstallPagesTest, IsvFailedProductShowsTheErrorAfterTheOffers) {
         auto events = Events(backend, mark);
         ASSERT_EQ(events.size(), 3u);
         for (const auto& event : events) {
-            if (event.offer.empty()) {
-                EXPECT_EQ(event.code, 3);  // this build reports failures with code 3
+            if (event.who == "product") {
+                EXPECT_EQ(event.code, "3");  // this build reports failures with code 3
                 EXPECT_EQ(event.data["12"].get<std::string>().rfind(c.detail, 0), 0u) << event.data["12"];
             } else {
-                EXPECT_EQ(event.code, c.offersMissing ? -1 : 3) << event.offer;
+                EXPECT_EQ(event.code, c.offersMissing ? "-1" : "3") << event.who;
             }
         }
         // The offers' installers are started, not waited for: give them time to write their lines.
@@ -405,14 +374,9 @@ TEST_F(InstallPagesTest, DlmDownloadsTheProductAndTheFinishPageStartsIt) {
     const std::wstring file = downloads + L"\\Fennix Web Setup.exe";
     EXPECT_EQ(config.downloadedFilePath, file);
     EXPECT_TRUE(FileExists(file));
-    auto events = Events(backend, mark);
-    ASSERT_EQ(events.size(), 2u);
-    EXPECT_EQ(events[0].offer, "");
-    EXPECT_EQ(events[1].offer, "offer-two");
-    for (const auto& event : events)
-        EXPECT_EQ(event.code, 3);
+    EXPECT_EQ(Summary(Events(backend, mark)), (Reports{{"offer-two", "3"}, {"product", "3"}}));
     std::wstring log;
-    for (int i = 0; i < 100 && log.empty(); ++i, Sleep(50))
+    for (int i = 0; i < 100 && log.find(L'\n') == std::wstring::npos; ++i, Sleep(50))
         log = LoggedInstallers();
     EXPECT_NE(log.find(L"\"" + temp + L"\\offer2-setup\\offer2-setup.exe\" /TWO"), std::wstring::npos) << Narrow(log);
     EXPECT_EQ(log.find(L"Fennix Web Setup"), std::wstring::npos) << "the product is not installed here";
@@ -424,7 +388,7 @@ TEST_F(InstallPagesTest, DlmDownloadsTheProductAndTheFinishPageStartsIt) {
     Click(finish->GetItem(IDC_FINISH_BUTTON));
     EXPECT_EQ(host.pressed, std::vector<ButtonType>{ButtonType::Finish});
     log.clear();
-    for (int i = 0; i < 200 && log.empty(); ++i, Sleep(50))
+    for (int i = 0; i < 200 && log.find(L'\n') == std::wstring::npos; ++i, Sleep(50))
         log = LoggedInstallers();
     EXPECT_NE(log.find(L"Fennix Web Setup.exe"), std::wstring::npos) << Narrow(log);
 }
@@ -467,12 +431,11 @@ TEST_F(InstallPagesTest, DlmFailedProductShowsTheDownloadError) {
     EXPECT_EQ(errors[0].first, languages->GetString("PAGE_DOWNLOAD_ERROR_TITLE"));
     EXPECT_EQ(errors[0].second, languages->GetString("PAGE_DOWNLOAD_ERROR_DESC"));
     EXPECT_FALSE(errors[0].first.empty());
-    auto events = Events(backend, mark);
-    ASSERT_EQ(events.size(), 2u);
-    EXPECT_EQ(events[0].offer, "");
-    EXPECT_EQ(events[0].data["12"].get<std::string>().rfind("DOWNLOAD FAILED: ", 0), 0u);
-    EXPECT_EQ(events[1].offer, "offer-one");
-    EXPECT_EQ(events[1].code, 3);
+    const auto events = Events(backend, mark);
+    EXPECT_EQ(Summary(events), (Reports{{"offer-one", "3"}, {"product", "3"}}));
+    const Event* productEvent = Find(events, "product");
+    ASSERT_NE(productEvent, nullptr);
+    EXPECT_EQ(productEvent->data["12"].get<std::string>().rfind("DOWNLOAD FAILED: ", 0), 0u);
 }
 
 }  // namespace

@@ -13,7 +13,7 @@
 #include "install/FinishPageDlm.h"
 #include "install/FinishPageIsv.h"
 #include "tests/contentpages/PageHost.h"
-#include "tests/e2e/WizardDriver.h"
+#include "tests/support/WizardDriver.h"
 #include "tests/support/WindowDriver.h"
 
 using namespace contentpages_test;
@@ -22,7 +22,7 @@ TEST(Screens, SaveDownloadFinishAndErrorPages) {
     const std::wstring folder = testing_support::WindowsPathFromEnv("FENNIX_SCREENSHOT_DIR");
     if (folder.empty())
         GTEST_SKIP() << "FENNIX_SCREENSHOT_DIR not set";
-    ConfigurationScope scope;
+    ScopedConfiguration scope;
     PageHost host;
     auto save = [&](IPage& page, const std::wstring& name) {
         Pump(400);

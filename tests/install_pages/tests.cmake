@@ -7,7 +7,7 @@ fennix_add_test(install_pages_url_test SOURCES install_pages/DownloadUrlTest.cpp
 # Against the local backend (the fixture of tests/network, whose files are in <build>/backend) and the
 # sample installers; port 443 is one, so the 64-bit prefix only.
 fennix_add_test(install_pages_test
-    SOURCES contentpages/PageHost.cpp network/TestBackend.cpp install_pages/InstallPagesTest.cpp
+    SOURCES contentpages/PageHost.cpp install_pages/InstallPagesTest.cpp
     PREFIXES win64)
 fennix_use_program_resources(install_pages_test)
 add_dependencies(install_pages_test sample_product_setup sample_offer1_setup sample_offer2_setup sample_offer_zip)
@@ -17,7 +17,7 @@ set_property(TEST install_pages_test.win64 APPEND PROPERTY ENVIRONMENT
     "FENNIX_BACKEND_DIR=${CMAKE_BINARY_DIR}/backend;FENNIX_BACKEND_FILES=${FENNIX_INSTALLERS_DIR}")
 
 # A tool, not a test: shows the pages one after another so that screenshots can be taken.
-add_executable(install_pages_screens contentpages/PageHost.cpp install_pages/Screens.cpp e2e/WizardDriver.cpp)
+add_executable(install_pages_screens contentpages/PageHost.cpp install_pages/Screens.cpp)
 target_include_directories(install_pages_screens PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(install_pages_screens PRIVATE ${FENNIX_WARNINGS})
 target_link_libraries(install_pages_screens PRIVATE fennix_test_config fennix_core fennix_test_support GTest::gtest_main)

@@ -9,6 +9,7 @@
 #include "install/InstallerRunner.h"
 #include "install/TemporaryFolder.h"
 #include "tests/installer/InstallerTestSupport.h"
+#include "tests/support/ScopedConfiguration.h"
 
 using namespace installer_test;
 using ::testing::ElementsAre;
@@ -71,13 +72,9 @@ class TemporaryFolderTest : public ::testing::Test {
 protected:
     void SetUp() override {
         saved_ = ReadPendingValue();
-        config_ = ConfigurationManager::GetInstance();
-        ownFolder_ = config_->tempFolder;
-        config_->tempFolder = temp;
+        scope.config.tempFolder = temp;
     }
     void TearDown() override {
-        config_->tempFolder = ownFolder_;
-        RemoveTemporaryFolder();  // the configuration's own (empty) folder from start-up
         UniqueRegKey key;
         if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, key.put()) != ERROR_SUCCESS)
             return;
@@ -88,13 +85,12 @@ protected:
             RegDeleteValueW(key.get(), kPendingValue);
     }
 
+    testing_support::ScopedConfiguration scope;
     ScratchFolder scratch;
     std::wstring temp = scratch / L"ISV1234.tmp";
 
 private:
     PendingValue saved_;
-    std::shared_ptr<ConfigurationManager> config_;
-    std::wstring ownFolder_;
 };
 
 TEST_F(TemporaryFolderTest, NestedTreeIsRemovedWithNothingLeftForRestart) {
@@ -117,7 +113,7 @@ TEST_F(TemporaryFolderTest, EmptyOrMissingFolderLeavesNothingBehind) {
     EXPECT_FALSE(Exists(temp));
 
     RemoveTemporaryFolder();  // already gone
-    ConfigurationManager::GetInstance()->tempFolder.clear();
+    scope.config.tempFolder.clear();
     RemoveTemporaryFolder();  // never made
     EXPECT_TRUE(Exists(scratch.path()));
     EXPECT_THAT(PendingDeletionsUnder(scratch.path()), IsEmpty());

@@ -7,7 +7,7 @@
 #include <set>
 
 #include "locale/LanguageManager.h"
-#include "tests/e2e/WizardDriver.h"
+#include "tests/support/WizardDriver.h"
 
 using namespace testing_support;
 

@@ -5,7 +5,8 @@
 #include "backend/ApiManager.h"
 #include "config/ConfigurationManager.h"
 #include "events/TrelvoException.h"
-#include "tests/network/TestBackend.h"
+#include "tests/support/Prefix.h"
+#include "tests/support/TestBackend.h"
 
 using nlohmann::json;
 using namespace std::chrono_literals;
@@ -36,7 +37,7 @@ TEST_F(ConfigurationRequestTest, BodyIsByteExactAndTheAnswerParsed) {
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0]["path"], "/o");
     EXPECT_EQ(requests[0]["body_text"], "{\"a\":\"Quorvane\",\"i\":\"Fennix_Web\",\"l\":\"es\",\"o\":\"" +
-                                            GetOsVersionString() +
+                                            std::string(testing_support::kPrefixWindowsVersion) +
                                             "\",\"plv\":\"2.7.0.318\",\"prv\":\"0.1\",\"s\":\"Fennix_Web_CPP\",\"u\":\"\"}");
     EXPECT_EQ(HeaderNames(requests[0])[0], "Expect") << "no signature on the configuration request";
     EXPECT_EQ(HeaderValue(requests[0], "Content-Type"), "application/json");

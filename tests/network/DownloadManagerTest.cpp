@@ -9,7 +9,7 @@
 #include "app/base/WizardMessages.h"
 #include "config/ConfigurationManager.h"
 #include "net/DownloadManager.h"
-#include "tests/network/TestBackend.h"
+#include "tests/support/TestBackend.h"
 #include "tests/support/WindowDriver.h"
 
 using nlohmann::json;

@@ -8,7 +8,7 @@
 
 #include "backend/Package.h"
 #include "config/ConfigurationManager.h"
-#include "tests/network/TestBackend.h"
+#include "tests/support/TestBackend.h"
 
 using nlohmann::json;
 

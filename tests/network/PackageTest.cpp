@@ -9,6 +9,7 @@
 #include "backend/Package.h"
 #include "config/ConfigurationManager.h"
 #include "eligibility/BrowserChecks.h"
+#include "tests/support/Prefix.h"
 
 using nlohmann::json;
 
@@ -80,7 +81,7 @@ TEST_F(PackageTest, PartnerOffer) {
                         {"pnop", "op"},
                         {"pnsi", true},
                         {"la", "en"},
-                        {"pnrp", {{"default", "A"}, {GetOsMajorMinorString(), "mine"}, {"0.9", "old"}}},
+                        {"pnrp", {{"default", "A"}, {testing_support::kPrefixWindowsMajorMinor, "mine"}, {"0.9", "old"}}},
                         {"sp", "--r={pnrparam} --c={cc}"},
                         {"p", "{pnstubparams}|{pnapiurl}|{pnapikey}|{pnop}|{account}|{installer}"},
                         {"cfs", {{"mb", 1}, {"ab", {"x"}}, {"sied", true}}}});

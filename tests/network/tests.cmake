@@ -11,7 +11,7 @@ fennix_add_test(package_test SOURCES network/PackageTest.cpp network/PackagePara
 
 # Everything that talks to the backend; port 443 is one, so the 64-bit prefix only.
 fennix_add_test(network_test
-    SOURCES network/TestBackend.cpp network/DownloadManagerTest.cpp network/EventReportTest.cpp
+    SOURCES network/DownloadManagerTest.cpp network/EventReportTest.cpp
             network/ConfigurationRequestTest.cpp network/PackageImageTest.cpp
     PREFIXES win64)
 set_property(TEST network_test.win64 APPEND PROPERTY FIXTURES_REQUIRED backend)

@@ -16,7 +16,9 @@
 #include "pages/ProductPage.h"
 #include "resources/resource.h"
 #include "tests/contentpages/PageHost.h"
-#include "tests/network/TestBackend.h"
+#include "tests/support/Reports.h"
+#include "tests/support/ScopedConfiguration.h"
+#include "tests/support/TestBackend.h"
 #include "tests/offers/OfferJson.h"
 
 using namespace contentpages_test;
@@ -24,38 +26,7 @@ using namespace offers_test;
 
 namespace {
 
-// The configuration fields these pages read or write, restored when the test ends.
-class OfferScope {
-public:
-    OfferScope()
-        : config(*ConfigurationManager::GetInstance()),
-          wizardType_(config.wizardType),
-          channel_(config.channel),
-          productTitle_(config.productTitle),
-          maxOffers_(config.maxOffers),
-          offerCount_(config.offerCount),
-          offerDeclined_(config.offerDeclined),
-          imageBaseUrl_(config.imageBaseUrl) {}
-    ~OfferScope() {
-        config.wizardType = wizardType_;
-        config.channel = channel_;
-        config.productTitle = productTitle_;
-        config.maxOffers = maxOffers_;
-        config.offerCount = offerCount_;
-        config.offerDeclined = offerDeclined_;
-        config.imageBaseUrl = imageBaseUrl_;
-        config.acceptedPackages.clear();
-        config.shownPackages.clear();
-    }
-    ConfigurationManager& config;
-
-private:
-    WizardType wizardType_;
-    std::wstring channel_, productTitle_;
-    int maxOffers_, offerCount_;
-    bool offerDeclined_;
-    std::wstring imageBaseUrl_;
-};
+using testing_support::ScopedConfiguration;
 
 // Creates a page's window on the host as the wizard window does and records its button reports.
 template <typename Page, typename... Args>
@@ -82,20 +53,10 @@ std::vector<std::wstring> LinkUrls(HWND link) {
     }
 }
 
-// The event reports of the log, with their data decoded.
-std::vector<nlohmann::json> Events(const std::vector<nlohmann::json>& requests) {
-    std::vector<nlohmann::json> events;
-    for (const auto& request : requests)
-        if (request.value("path", "") == "/qdd" && request["body_text"].is_string())
-            events.push_back(nlohmann::json::parse(
-                nlohmann::json::parse(request["body_text"].get<std::string>()).at("data").get<std::string>()));
-    return events;
-}
-
 }  // namespace
 
 TEST(ProductPage, SkipAllOnlyWhereAnotherOfferCanFollow) {
-    OfferScope scope;
+    ScopedConfiguration scope;
     PageHost host;
     auto languages = host.Languages(L"en_US");
     struct Case {
@@ -120,7 +81,7 @@ TEST(ProductPage, SkipAllOnlyWhereAnotherOfferCanFollow) {
 }
 
 TEST(ProductPage, DisclaimerCarriesTheOfferInEveryLanguage) {
-    OfferScope scope;
+    ScopedConfiguration scope;
     scope.config.offerCount = 1;
     PageHost host;
     auto languages = host.Languages(L"en_US");
@@ -146,7 +107,7 @@ TEST(ProductPage, DisclaimerCarriesTheOfferInEveryLanguage) {
 }
 
 TEST(ProductPage, LinkOpensTheOffersAddressAndThePageStays) {
-    OfferScope scope;
+    ScopedConfiguration scope;
     scope.config.offerCount = 1;
     PageHost host;
     OpenedUrls opened;
@@ -158,7 +119,7 @@ TEST(ProductPage, LinkOpensTheOffersAddressAndThePageStays) {
 }
 
 TEST(ProductPage, AnswersAreRecordedAndReported) {
-    OfferScope scope;
+    ScopedConfiguration scope;
     scope.config.offerCount = 3;
     scope.config.offerDeclined = false;
     TestBackend backend;
@@ -191,15 +152,12 @@ TEST(ProductPage, AnswersAreRecordedAndReported) {
     EXPECT_EQ(scope.config.acceptedPackages.size(), 2u);
     declined->WaitForReports();
     skipper->WaitForReports();
-    std::vector<std::pair<std::string, std::string>> events;
-    for (const auto& event : Events(backend.Requests(mark)))
-        events.emplace_back(event.value("5", ""), event.value("6", ""));
-    std::sort(events.begin(), events.end());
-    EXPECT_EQ(events, (std::vector<std::pair<std::string, std::string>>{{"dec", "4"}, {"ska", "4"}}));
+    EXPECT_EQ(testing_support::Summary(testing_support::Events(backend.Requests(mark))),
+              (testing_support::Reports{{"dec", "4"}, {"ska", "4"}}));
 }
 
 TEST(ProductPage, ArrivalOnAPartnerOfferDelaysItsNextShowing) {
-    OfferScope scope;
+    ScopedConfiguration scope;
     scope.config.offerCount = 1;
     const std::string keyPath = "SOFTWARE\\FennixOffersTest\\NoShow";
     auto offer = MakeOffer(Offer("pn", {{"pn", true}, {"pnr", keyPath}}), 0);
@@ -250,7 +208,7 @@ std::unique_ptr<LoadingPage> Load(PageHost& host, LoadRecord& record) {
 }  // namespace
 
 TEST(LoadingPage, HandsOverOnceAfterTheLastImageAlsoWhenOneFails) {
-    OfferScope scope;
+    ScopedConfiguration scope;
     TestBackend backend;
     nlohmann::json images = Offer("img1", {{"i", "offer1.png"}});
     nlohmann::json missing = Offer("img2", {{"i", "no-such-image.png"}});
@@ -273,7 +231,7 @@ TEST(LoadingPage, HandsOverOnceAfterTheLastImageAlsoWhenOneFails) {
 }
 
 TEST(LoadingPage, UnusableResponseLeavesTheIsvWizardWithoutOffers) {
-    OfferScope scope;
+    ScopedConfiguration scope;
     TestBackend backend;
     backend.SetScenario({{"config", "this is not JSON"}});
     PageHost host;
@@ -286,7 +244,7 @@ TEST(LoadingPage, UnusableResponseLeavesTheIsvWizardWithoutOffers) {
 }
 
 TEST(LoadingPage, DlmProductWithoutAddressShowsTheConfigurationError) {
-    OfferScope scope;
+    ScopedConfiguration scope;
     scope.config.wizardType = WizardType::DLM;
     TestBackend backend;
     backend.SetScenario({{"config", {{"i", {{"ct", "Tool"}, {"cu", ""}}}}}});

@@ -6,13 +6,17 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <set>
 #include <tuple>
 
 #include "app/base/Handle.h"
-#include "tests/e2e/WizardDriver.h"
-#include "tests/network/TestBackend.h"
+#include "app/base/Strings.h"
+#include "tests/support/PrivateFolders.h"
+#include "tests/support/Reports.h"
+#include "tests/support/TestBackend.h"
+#include "tests/support/WizardDriver.h"
 
 using namespace testing_support;
 
@@ -58,37 +62,8 @@ nlohmann::json Config(nlohmann::json offers, int maxOffers = 3) {
     return {{"l", "US"}, {"f", {{"a", "a"}, {"m", maxOffers}}}, {"o", std::move(offers)}};
 }
 
-// One event report as the backend received it.
-struct Event {
-    std::string offer;  // "5", or "product"
-    std::string code;   // "6"
-    std::string reason; // "13"
-    nlohmann::json data;
-    nlohmann::json request;
-};
-
-std::vector<Event> Events(const std::vector<nlohmann::json>& requests) {
-    std::vector<Event> events;
-    for (const auto& request : requests) {
-        if (request.value("path", "") != "/qdd" || !request["body_text"].is_string())
-            continue;
-        const auto body = nlohmann::json::parse(request["body_text"].get<std::string>());
-        const auto data = nlohmann::json::parse(body.at("data").get<std::string>());
-        // The product ("10" = 1) carries its name in "5"; offers their id.
-        const std::string who = data.value("10", 0) == 1 ? "product" : data.value("5", "");
-        events.push_back({who, data.value("6", ""), data.value("13", ""), data, request});
-    }
-    return events;
-}
-
-// (offer, code, reason) of every event, sorted: reports travel on threads of their own.
-std::vector<std::tuple<std::string, std::string, std::string>> Summary(const std::vector<Event>& events) {
-    std::vector<std::tuple<std::string, std::string, std::string>> summary;
-    for (const auto& e : events)
-        summary.emplace_back(e.offer, e.code, e.reason);
-    std::sort(summary.begin(), summary.end());
-    return summary;
-}
+// The download page reports each package's end with 3 or -1; the tests of the offer pages leave them out.
+bool FromTheDownloadPage(const Event& e) { return e.code == "3" || e.code == "-1"; }
 
 size_t CountPath(const std::vector<nlohmann::json>& requests, const std::string& path) {
     return static_cast<size_t>(std::count_if(requests.begin(), requests.end(),
@@ -97,37 +72,20 @@ size_t CountPath(const std::vector<nlohmann::json>& requests, const std::string&
 
 bool Visible(HWND page, int id) { return GetDlgItem(page, id) && ControlVisible(page, id); }
 
-std::set<std::wstring> PrivateFolders() {
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    std::set<std::wstring> folders;
-    WIN32_FIND_DATAW found;
-    UniqueFind search(FindFirstFileW((std::wstring(temp) + L"ISV*.tmp").c_str(), &found));
-    if (!search)
-        return folders;
-    do {
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            folders.insert(std::wstring(temp) + found.cFileName);
-    } while (FindNextFileW(search.get(), &found));
-    return folders;
-}
-
 class OffersWizardTest : public testing::Test {
 protected:
     // Starts the wizard on this configuration and presses Next on the language page.
     void Start(const nlohmann::json& config, nlohmann::json routes = nlohmann::json::array()) {
         backend.SetScenario({{"config", config}, {"files", backend.filesDir}, {"routes", std::move(routes)}});
         mark = backend.Mark();
-        const std::set<std::wstring> before = PrivateFolders();
-        ASSERT_TRUE(wizard.Start(WindowsPathFromEnv("FENNIX_WIZARD_EXE")));
+        const std::wstring wizardTemp = TestBackend::ScratchFolder(L"wizard-temp");
+        ASSERT_TRUE(wizard.StartWithTempFolder(WindowsPathFromEnv("FENNIX_WIZARD_EXE"), wizardTemp));
         window = WaitForWindowTitled(wizard.Id(), L"Fennix Web ");
         ASSERT_NE(window, nullptr);
         SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
         HWND language = WaitForPage(window, [](HWND p) { return Visible(p, kNextButton); });
         ASSERT_NE(language, nullptr);
-        for (const auto& folder : PrivateFolders())
-            if (!before.count(folder))
-                tempFolders.push_back(folder);
+        privateFolder = WaitForPrivateFolder(wizardTemp);
         ClickButton(language, kNextButton);
     }
 
@@ -145,11 +103,13 @@ protected:
     HWND WaitForAfterOffers() {
         return WaitForPage(window, [](HWND p) { return Visible(p, kProgressTitle) || Visible(p, kErrorTitle); });
     }
-    std::vector<Event> WaitForEvents(size_t count, DWORD milliseconds = 15000) {
+    // Reports travel on threads of their own: waits until `done` holds for what came, or the time is up.
+    std::vector<Event> WaitForEvents(const std::function<bool(const std::vector<Event>&)>& done,
+                                     DWORD milliseconds = 15000) {
         const ULONGLONG end = GetTickCount64() + milliseconds;
         for (;;) {
             auto events = Events(backend.Requests(mark));
-            if (events.size() >= count || GetTickCount64() > end)
+            if (done(events) || GetTickCount64() > end)
                 return events;
             Sleep(100);
         }
@@ -166,10 +126,8 @@ protected:
     size_t mark = 0;
     WizardProcess wizard;
     HWND window = nullptr;
-    std::vector<std::wstring> tempFolders;
+    std::wstring privateFolder;  // the one this wizard made
 };
-
-using Reports = std::vector<std::tuple<std::string, std::string, std::string>>;
 
 }  // namespace
 
@@ -190,7 +148,7 @@ TEST_F(OffersWizardTest, AnswersSkipLaterOffersWithTheirReasons) {
         const char* name;
         nlohmann::json offers;
         std::vector<Step> steps;
-        Reports expected;  // besides the product's event 1
+        ReasonedReports expected;  // besides the product's event 1
     };
     const nlohmann::json none = nlohmann::json::object();
     const std::vector<Case> cases = {
@@ -227,14 +185,15 @@ TEST_F(OffersWizardTest, AnswersSkipLaterOffersWithTheirReasons) {
         }
         EXPECT_NE(WaitForAfterOffers(), nullptr) << testing::PrintToString(DescribeControls(VisiblePage(window)));
 
-        Reports expected = c.expected;
+        ReasonedReports expected = c.expected;
         expected.emplace_back("product", "1", "");
         std::sort(expected.begin(), expected.end());
-        Reports seen;
-        for (const auto& r : Summary(WaitForEvents(expected.size()))) {
-            if (std::get<1>(r) != "5")  // the download page's own reports are not this test's
-                seen.push_back(r);
-        }
+        auto offerPages = [](std::vector<Event> events) {
+            events.erase(std::remove_if(events.begin(), events.end(), FromTheDownloadPage), events.end());
+            return SummaryWithReasons(events);
+        };
+        const auto seen = offerPages(WaitForEvents(
+            [&](const std::vector<Event>& events) { return offerPages(events).size() >= expected.size(); }));
         EXPECT_EQ(seen, expected);
         wizard.Terminate();
         wizard.WaitForExit(10000);
@@ -272,8 +231,11 @@ TEST_F(OffersWizardTest, WithoutABackendTheLicenseComesWithoutOffers) {
     EXPECT_NE(WaitForAfterOffers(), nullptr) << testing::PrintToString(DescribeControls(VisiblePage(window)));
 }
 
+// Every report is answered late: the wizard ends only once the last of the closing's reports has had
+// its answer.
 TEST_F(OffersWizardTest, ClosingOnAProductPageReportsEveryShownOfferAndTheProduct) {
-    Start(Config({Offer("a", 1), Offer("b", 2), Offer("c", 3)}));
+    constexpr double kReplyDelay = 1.5;
+    Start(Config({Offer("a", 1), Offer("b", 2), Offer("c", 3)}), {{{"path", "/qdd"}, {"delay", kReplyDelay}}});
     HWND license = WaitForLicense();
     ASSERT_NE(license, nullptr);
     Screenshot(L"license-page");
@@ -284,9 +246,8 @@ TEST_F(OffersWizardTest, ClosingOnAProductPageReportsEveryShownOfferAndTheProduc
     ASSERT_NE(WaitForProduct("b"), nullptr);
     Screenshot(L"product-page");
 
-    // Every report sent so far has arrived: what follows is the closing's own.
-    WaitForEvents(1);
-    Sleep(500);
+    // The product's event 1 is the only report before the close: once it is in, what follows is the closing's own.
+    WaitForEvents([](const std::vector<Event>& events) { return !events.empty(); });
     const size_t before = backend.Mark();
     PostMessageW(window, WM_CLOSE, 0, 0);
     HWND box = WaitForMessageBox(wizard.Id());
@@ -295,13 +256,16 @@ TEST_F(OffersWizardTest, ClosingOnAProductPageReportsEveryShownOfferAndTheProduc
     DWORD code = 0;
     ASSERT_TRUE(wizard.WaitForExit(30000, &code));
 
-    // The log is written when a request is read, so everything the process waited for is there now.
-    mark = before;
-    EXPECT_EQ(Summary(Events(backend.Requests(before))),
-              (Reports{{"a", "5", ""}, {"b", "5", ""}, {"product", "5", ""}}));
-    for (const auto& folder : tempFolders)
-        EXPECT_EQ(GetFileAttributesW(folder.c_str()), INVALID_FILE_ATTRIBUTES);
-    EXPECT_FALSE(tempFolders.empty());
+    // The log is written when a request is read, before its late answer.
+    const auto events = Events(backend.Requests(before));
+    EXPECT_EQ(SummaryWithReasons(events), (ReasonedReports{{"a", "5", ""}, {"b", "5", ""}, {"product", "5", ""}}));
+    double lastAnswer = 0;
+    for (const auto& e : events)
+        lastAnswer = std::max(lastAnswer, e.request.value("time", 0.0) + kReplyDelay);
+    // Both clocks are this machine's; the log's time has microseconds, the exit time 100 ns steps.
+    EXPECT_GE(wizard.ExitTime(), lastAnswer - 0.01);
+    ASSERT_FALSE(privateFolder.empty());
+    EXPECT_EQ(GetFileAttributesW(privateFolder.c_str()), INVALID_FILE_ATTRIBUTES) << WideToUtf8(privateFolder);
 }
 
 TEST_F(OffersWizardTest, RejectionsStartAndDeclineReachTheBackendInTheirWireFormat) {
@@ -315,11 +279,14 @@ TEST_F(OffersWizardTest, RejectionsStartAndDeclineReachTheBackendInTheirWireForm
     ClickButton(product, kDeclineButton);
     ASSERT_NE(WaitForAfterOffers(), nullptr);
 
-    const auto events = WaitForEvents(4);
     std::map<std::string, Event> byOffer;
-    for (const auto& e : events)
-        if (e.code != "5")
-            byOffer[e.offer + "/" + e.code] = e;
+    WaitForEvents([&](const std::vector<Event>& events) {
+        byOffer.clear();
+        for (const auto& e : events)
+            if (!FromTheDownloadPage(e))
+                byOffer[e.who + "/" + e.code] = e;
+        return byOffer.size() >= 4;
+    });
     ASSERT_TRUE(byOffer.count("product/1"));
     ASSERT_TRUE(byOffer.count("ram/2"));
     ASSERT_TRUE(byOffer.count("disk/2"));

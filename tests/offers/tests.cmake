@@ -13,12 +13,12 @@ function(offers_use_backend test)
 endfunction()
 
 fennix_add_test(offers_pages_test
-    SOURCES offers/OfferPagesTest.cpp contentpages/PageHost.cpp network/TestBackend.cpp
+    SOURCES offers/OfferPagesTest.cpp contentpages/PageHost.cpp
     PREFIXES win64)
 fennix_use_program_resources(offers_pages_test)
 offers_use_backend(offers_pages_test.win64)
 
-fennix_add_test(offers_e2e_test SOURCES offers/OffersWizardTest.cpp e2e/WizardDriver.cpp network/TestBackend.cpp
+fennix_add_test(offers_e2e_test SOURCES offers/OffersWizardTest.cpp
     PREFIXES win64 SERIAL)
 add_dependencies(offers_e2e_test FennixWebSetup)
 offers_use_backend(offers_e2e_test.win64)

@@ -11,7 +11,7 @@
 #include "pages/LanguagePage.h"
 #include "pages/LanguagePageQV.h"
 #include "resources/resource.h"
-#include "tests/e2e/WizardDriver.h"
+#include "tests/support/WizardDriver.h"
 #include "tests/pages/TestPage.h"
 
 using namespace testing_support;

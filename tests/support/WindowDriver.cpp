@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "tests/support/PrivateFolders.h"
+
 namespace testing_support {
 
 std::wstring WindowsPathFromEnv(const char* variable) {
@@ -35,6 +37,11 @@ bool WizardProcess::Start(const std::wstring& exe, const std::wstring& arguments
     return true;
 }
 
+bool WizardProcess::StartWithTempFolder(const std::wstring& exe, const std::wstring& temp) {
+    TempFolderForChildren own(temp);
+    return Start(exe);
+}
+
 bool WizardProcess::IsRunning() const {
     return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
 }
@@ -45,6 +52,15 @@ bool WizardProcess::WaitForExit(DWORD milliseconds, DWORD* code) const {
     if (code)
         GetExitCodeProcess(process_.get(), code);
     return true;
+}
+
+double WizardProcess::ExitTime() const {
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (IsRunning() || !process_ || !GetProcessTimes(process_.get(), &created, &exited, &kernel, &user))
+        return 0;
+    const ULONGLONG ticks = (static_cast<ULONGLONG>(exited.dwHighDateTime) << 32) | exited.dwLowDateTime;
+    constexpr ULONGLONG kUnixEpoch = 116444736000000000ULL;  // 1970-01-01 in 100 ns steps since 1601
+    return ticks < kUnixEpoch ? 0 : static_cast<double>(ticks - kUnixEpoch) / 1e7;
 }
 
 void WizardProcess::Terminate() {

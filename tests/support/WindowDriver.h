@@ -21,10 +21,15 @@ public:
     WizardProcess& operator=(WizardProcess&&) = default;
 
     bool Start(const std::wstring& exe, const std::wstring& arguments = L"");
+    // Starts it with TMP and TEMP at `temp`, so that the private folder a wizard makes is the only one
+    // there, not mixed with other test programs' (see TempFolderForChildren).
+    bool StartWithTempFolder(const std::wstring& exe, const std::wstring& temp);
     DWORD Id() const { return id_; }
     bool IsRunning() const;
     // True when the process ended within the time; its exit code goes to `code`.
     bool WaitForExit(DWORD milliseconds, DWORD* code = nullptr) const;
+    // When the process ended, in seconds since 1970 as the backend's log counts them; 0 while it runs.
+    double ExitTime() const;
     void Terminate();
 
 private:

@@ -497,6 +497,7 @@ def _():
         write_scenario(SCENARIO)
 
 
+print(f"LISTED {len(CHECKS)}", flush=True)
 for name, fn in CHECKS:
     try:
         fn()
@@ -504,13 +505,21 @@ for name, fn in CHECKS:
     except Exception as e:  # every failure becomes one line
         print(f"FAIL {name}: {type(e).__name__}: {e}")
 PY
+client_rc=$?
+listed=""
+ran=0
 while IFS= read -r line; do
     case $line in
-        "PASS "*) pass "${line#PASS }" ;;
-        "FAIL "*) name=${line#FAIL }; fail "${name%%: *}" "${name#*: }" ;;
+        "LISTED "*) listed=${line#LISTED } ;;
+        "PASS "*) ran=$((ran + 1)); pass "${line#PASS }" ;;
+        "FAIL "*) ran=$((ran + 1)); name=${line#FAIL }; fail "${name%%: *}" "${name#*: }" ;;
         *) echo "$line" ;;
     esac
 done <"$work/checks.out"
+# A client that dies, or stops before its last check, must not read as a clean run.
+[ "$client_rc" = 0 ] && pass "the client ends cleanly" || fail "the client ends cleanly" "exit status $client_rc"
+[ -n "$listed" ] && [ "$ran" = "$listed" ] && pass "the client runs every check it lists" ||
+    fail "the client runs every check it lists" "${listed:-no} listed, $ran run"
 
 # --- shutdown ---------------------------------------------------------------
 # A client in the middle of a long slow body must not hold the server up.

@@ -9,11 +9,12 @@
 
 #include "backend/ApiManager.h"
 #include "config/ConfigurationManager.h"
+#include "tests/support/PrivateFolders.h"
 #include "tools/bench/BenchSupport.h"
 
 int wmain(int argc, wchar_t** argv) {
     const int runs = argc > 1 ? _wtoi(argv[1]) : 6;
-    const auto before = bench::PrivateFolders();  // the configuration makes one on first use
+    const auto before = testing_support::PrivateFolders();  // the configuration makes one on first use
     ApiManager api(std::chrono::milliseconds(10));
     std::vector<double> times;
     size_t offers = 0, bytes = 0;
@@ -26,11 +27,11 @@ int wmain(int argc, wchar_t** argv) {
             bytes = answer->dump().size();
         } catch (const std::exception& e) {
             fprintf(stderr, "configuration request failed: %s\n", e.what());
-            bench::RemoveNewFolders(before);
+            testing_support::RemovePrivateFoldersSince(before);
             return 1;
         }
     }
-    bench::RemoveNewFolders(before);
+    testing_support::RemovePrivateFoldersSince(before);
     const double first = times.front();
     times.erase(times.begin());
     wprintf(L"first %.1f median-after %.1f offers %zu bytes %zu\n", first, bench::Median(times), offers, bytes);

@@ -9,10 +9,11 @@
 
 #include "config/ConfigurationManager.h"
 #include "net/DownloadManager.h"
+#include "tests/support/PrivateFolders.h"
 #include "tools/bench/BenchSupport.h"
 
 int wmain(int argc, wchar_t** argv) {
-    const auto before = bench::PrivateFolders();  // the configuration makes one on first use
+    const auto before = testing_support::PrivateFolders();  // the configuration makes one on first use
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
     auto config = ConfigurationManager::GetInstance();
@@ -32,13 +33,13 @@ int wmain(int argc, wchar_t** argv) {
         DeleteFileW(engine->lastDownloadedPath.c_str());
         if (!result.first) {
             fwprintf(stderr, L"download of %ls failed: %ls\n", argv[i], result.second.c_str());
-            bench::RemoveNewFolders(before);
+            testing_support::RemovePrivateFoldersSince(before);
             return 1;
         }
         total += ms;
         wprintf(L"file %ls %llu %.1f\n", argv[i], size, ms);
     }
-    bench::RemoveNewFolders(before);
+    testing_support::RemovePrivateFoldersSince(before);
     wprintf(L"sum %.1f\n", total);
     return 0;
 }

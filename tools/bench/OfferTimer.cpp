@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "resources/resource.h"
+#include "tests/support/PrivateFolders.h"
 #include "tools/bench/BenchSupport.h"
 
 using namespace testing_support;
@@ -19,7 +20,7 @@ bool Visible(HWND page, int id) { return GetDlgItem(page, id) && ControlVisible(
 
 // One run: false when a page did not come.
 bool Run(const std::wstring& exe, double& toLicense, double& toProduct) {
-    const auto before = bench::PrivateFolders();
+    const auto before = testing_support::PrivateFolders();
     WizardProcess wizard;
     if (!wizard.Start(exe)) {
         fwprintf(stderr, L"cannot start %ls\n", exe.c_str());
@@ -45,7 +46,7 @@ bool Run(const std::wstring& exe, double& toLicense, double& toProduct) {
     if (!ok)
         fwprintf(stderr, L"the wizard did not reach the first product page\n");
     wizard.Terminate();
-    bench::RemoveNewFolders(before);
+    testing_support::RemovePrivateFoldersSince(before);
     return ok;
 }
 

@@ -57,15 +57,22 @@ inline std::string ToUtf8(const std::wstring& text) {
     return result;
 }
 
-// Appends one UTF-8 line; several processes may write at once, so each line is one append.
+// Appends one UTF-8 line. Several installers may write at once: a named mutex keeps one writer at a
+// time, and the whole line goes in one WriteFile, so a reader sees complete lines or a cut last one.
 inline void AppendLine(const std::wstring& path, const std::wstring& line) {
-    UniqueFile file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return;
-    std::string bytes = ToUtf8(line) + "\n";
-    DWORD written = 0;
-    WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    UniqueKernelHandle mutex(CreateMutexW(nullptr, FALSE, L"Local\\fennix-sample-log"));
+    const bool locked = mutex && WaitForSingleObject(mutex.get(), 10000) != WAIT_TIMEOUT;
+    {
+        UniqueFile file(CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file) {
+            std::string bytes = ToUtf8(line) + "\n";
+            DWORD written = 0;
+            WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        }
+    }
+    if (locked)
+        ReleaseMutex(mutex.get());
 }
 
 inline std::wstring ModuleFileName() {

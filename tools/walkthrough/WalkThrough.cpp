@@ -7,7 +7,7 @@
 #include <string>
 
 #include "resources/resource.h"
-#include "tests/e2e/WizardDriver.h"
+#include "tests/support/WizardDriver.h"
 
 using namespace testing_support;
 

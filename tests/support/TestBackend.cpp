@@ -1,4 +1,4 @@
-#include "tests/network/TestBackend.h"
+#include "tests/support/TestBackend.h"
 
 #include <shlobj.h>
 

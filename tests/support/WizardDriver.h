@@ -22,8 +22,10 @@ struct ControlInfo {
 
 // The page dialog shown inside the wizard window; null when none is visible.
 HWND VisiblePage(HWND wizard);
-// Polls until the visible page satisfies `match`; null on time-out.
-HWND WaitForPage(HWND wizard, const std::function<bool(HWND)>& match, DWORD milliseconds = 15000);
+// Polls every `pollMs` until the visible page satisfies `match`; null on time-out. Timing tools poll
+// more often than tests need to.
+HWND WaitForPage(HWND wizard, const std::function<bool(HWND)>& match, DWORD milliseconds = 15000,
+                 DWORD pollMs = 50);
 std::vector<ControlInfo> ListControls(HWND page);
 std::wstring ControlText(HWND page, int id);
 bool ControlVisible(HWND page, int id);

@@ -1,4 +1,4 @@
-#include "tests/e2e/WizardDriver.h"
+#include "tests/support/WizardDriver.h"
 
 #include <shlobj.h>
 #include <objidl.h>
@@ -51,13 +51,13 @@ HWND VisiblePage(HWND wizard) {
     return nullptr;
 }
 
-HWND WaitForPage(HWND wizard, const std::function<bool(HWND)>& match, DWORD milliseconds) {
+HWND WaitForPage(HWND wizard, const std::function<bool(HWND)>& match, DWORD milliseconds, DWORD pollMs) {
     const ULONGLONG deadline = GetTickCount64() + milliseconds;
     do {
         HWND page = VisiblePage(wizard);
         if (page && match(page))
             return page;
-        Sleep(50);
+        Sleep(pollMs);
     } while (GetTickCount64() < deadline);
     return nullptr;
 }
