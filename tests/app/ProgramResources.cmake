@@ -19,7 +19,7 @@ function(fennix_add_spanish_variant name)
         add_test(NAME ${name}.${prefix}.es COMMAND ${name} --gtest_color=no)
         set_tests_properties(${name}.${prefix}.es PROPERTIES
             FIXTURES_REQUIRED wine
-            TIMEOUT 300
+            TIMEOUT ${FENNIX_TEST_TIMEOUT}
             ENVIRONMENT "${_env};LC_ALL=es_ES.UTF-8;FENNIX_EXPECT_LANGUAGE=es")
         if(_lock)
             set_tests_properties(${name}.${prefix}.es PROPERTIES RESOURCE_LOCK "${_lock}")
