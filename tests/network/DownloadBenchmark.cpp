@@ -10,7 +10,7 @@
 
 #include "config/ConfigurationManager.h"
 #include "install/DownloadManager.h"
-#include "install/WinHttpHandle.h"
+#include "net/WinHttpHandle.h"
 
 namespace {
 
