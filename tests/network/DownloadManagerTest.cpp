@@ -389,12 +389,14 @@ TEST(Redirects, WhereARedirectLeads) {
         try {
             std::wstring next = RedirectUrl(c.current, c.location);
             EXPECT_TRUE(c.next) << "followed to " << next;
-            if (c.next)
+            if (c.next) {
                 EXPECT_EQ(next, c.next);
+            }
         } catch (const HttpError& e) {
             EXPECT_FALSE(c.next) << "refused: " << e.Text();
-            if (!c.next)
+            if (!c.next) {
                 EXPECT_EQ(e.Text(), c.refusal);
+            }
         }
     }
     int redirects = 0;
