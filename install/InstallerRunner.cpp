@@ -7,6 +7,7 @@
 
 #include "app/base/Handle.h"
 #include "app/base/Strings.h"
+#include "app/base/SystemError.h"
 
 namespace {
 
@@ -32,15 +33,6 @@ bool IsDirectory(const std::wstring& path) {
 bool HasExeExtension(const wchar_t* name) {
     size_t length = std::wcslen(name);
     return length >= 4 && CompareStringOrdinal(name + length - 4, 4, L".exe", 4, TRUE) == CSTR_EQUAL;
-}
-
-std::wstring SystemMessage(DWORD error) {
-    wchar_t* buffer = nullptr;
-    DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
-        MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    UniqueLocal owner(buffer);
-    return length ? std::wstring(buffer, length) : std::wstring();
 }
 
 std::wstring ExitCodeText(DWORD exitCode) { return L"exit code = " + std::to_wstring(exitCode); }
@@ -137,7 +129,7 @@ RunResult RunProcess(const std::wstring& installerPath, const std::wstring& argu
     static_assert(sizeof(STARTUPINFOW) == 68, "a 32-bit build");
     PROCESS_INFORMATION info{};
     if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-        result.text = L"Error launching executable: " + SystemMessage(GetLastError());
+        result.text = L"Error launching executable: " + SystemErrorText(GetLastError());
         return result;
     }
     UniqueKernelHandle process(info.hProcess);

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "app/base/WindowsVersion.h"
+
 // Success flag and error text; on success the text may still hold the failed WinHTTP attempt's error.
 using DownloadResult = std::pair<bool, std::wstring>;
 using DownloadBuffer = std::unique_ptr<std::vector<unsigned char>>;
@@ -43,9 +45,5 @@ private:
     void DownloadToMemoryOnce(std::wstring& url, int& redirects, std::vector<unsigned char>& data);
 };
 
-// The system's message for a Windows error code (usually ending in a line break); "" when it has none.
-std::wstring GetSystemErrorText(DWORD code);
-// Whether Windows is at least major.minor with service pack `servicePackMajor`.
-bool IsWindowsVersionAtLeast(WORD major, WORD minor, WORD servicePackMajor);
 // The last path segment of a URL, without query or fragment, made safe as a single file name.
 std::wstring FileNameFromUrl(const std::wstring& url);

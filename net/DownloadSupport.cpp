@@ -1,15 +1,8 @@
 #include "net/DownloadSupport.h"
 
-#include "app/base/Strings.h"
+#include "app/base/SystemError.h"
 #include "app/base/WizardMessages.h"
-#include "net/DownloadManager.h"
-
-DownloadError::DownloadError(const std::wstring& text) : std::runtime_error(WideToAnsi(text)), text_(text) {}
-
-void ThrowSystemError(const wchar_t* what, DWORD code) {
-    throw DownloadError(std::wstring(what) + L": " + std::to_wstring(static_cast<int>(code)) + L" - " +
-                        GetSystemErrorText(code));
-}
+#include "net/HttpError.h"
 
 void PostToWindow(HWND window, UINT message, WPARAM wParam) {
     // A null window would turn the post into a thread message for whichever thread downloads.
@@ -41,13 +34,13 @@ DownloadTarget::DownloadTarget(const std::wstring& path) : path_(path) {
 
 void DownloadTarget::EnsureOpen() const {
     if (!file_)
-        ThrowSystemError(L"Failed to open file for writing", openError_);
+        ThrowSystemError<HttpError>(L"Failed to open file for writing", openError_);
 }
 
 void DownloadTarget::Write(const void* data, DWORD size) {
     DWORD written = 0;
     if (size != 0 && (!WriteFile(file_.get(), data, size, &written, nullptr) || written != size))
-        ThrowSystemError(L"Failed to write file", GetLastError());
+        ThrowSystemError<HttpError>(L"Failed to write file", GetLastError());
 }
 
 void DownloadTarget::CheckLength(std::uint32_t length, const std::wstring& reopenFailure, bool withSystemError) const {
@@ -56,10 +49,10 @@ void DownloadTarget::CheckLength(std::uint32_t length, const std::wstring& reope
     LARGE_INTEGER size{};
     if (!file || !GetFileSizeEx(file.get(), &size)) {
         if (withSystemError)
-            ThrowSystemError(reopenFailure.c_str(), GetLastError());
-        throw DownloadError(reopenFailure);
+            ThrowSystemError<HttpError>(reopenFailure.c_str(), GetLastError());
+        throw HttpError(reopenFailure);
     }
     if (static_cast<unsigned long long>(size.QuadPart) != length)
-        throw DownloadError(L"Download was incomplete: content length: " + std::to_wstring(length) +
+        throw HttpError(L"Download was incomplete: content length: " + std::to_wstring(length) +
                             L", downloaded: " + std::to_wstring(size.QuadPart));
 }

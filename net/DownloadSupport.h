@@ -1,25 +1,11 @@
-// Pieces both download transports share: the error carrier, the progress rule and the target file.
+// Pieces both download transports share: the progress rule and the target file.
 #pragma once
 #include <windows.h>
 
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 
 #include "app/base/Handle.h"
-
-// A failure with its ready-made text; a transport turns it into its result text.
-class DownloadError : public std::runtime_error {
-public:
-    explicit DownloadError(const std::wstring& text);
-    const std::wstring& Text() const noexcept { return text_; }
-
-private:
-    std::wstring text_;
-};
-
-// "<what>: <code> - <system text>", for the failure of a Windows call.
-[[noreturn]] void ThrowSystemError(const wchar_t* what, DWORD code);
 
 // Posts the throttled percentages: only changes of more than one point, nothing while the length is unknown.
 class DownloadProgress {
@@ -43,7 +29,7 @@ void PostToWindow(HWND window, UINT message, WPARAM wParam);
 class DownloadTarget {
 public:
     explicit DownloadTarget(const std::wstring& path);
-    void EnsureOpen() const;  // "Failed to open file for writing: …"
+    void EnsureOpen() const;  // throws HttpError "Failed to open file for writing: …"
     void Write(const void* data, DWORD size);
     void Close() { file_.reset(); }
     // The finished file's size against the announced length; `reopenFailure` is the transport's own text.

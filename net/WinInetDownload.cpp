@@ -1,56 +1,41 @@
-// The fallback transport of DownloadManager: WinINet follows redirects and reads in fixed chunks.
-#include <vector>
-
+// The fallback file download; the transport itself is net/WinInetClient (its header clashes with WinHTTP's).
 #include "app/base/Strings.h"
+#include "app/base/SystemError.h"
 #include "app/base/WizardMessages.h"
 #include "net/DownloadManager.h"
 #include "net/DownloadSupport.h"
-#include "net/WinInetHandle.h"
+#include "net/WinInetClient.h"
 
 namespace {
-
-constexpr DWORD kChunkBytes = 4096;
 
 void DownloadOverWinInet(DownloadManager& engine, const std::wstring& url, HWND window, const std::wstring& path,
                          DownloadResult& result) {
     DownloadTarget target(path);
-    UniqueWinInet internet(InternetOpenW(L"", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-    if (!internet)
-        ThrowSystemError(L"Failed to initialize WinINet:", GetLastError());
-    UniqueWinInet request(InternetOpenUrlW(internet.get(), url.c_str(), nullptr, 0, INTERNET_FLAG_RELOAD, 0));
-    if (!request)
-        ThrowSystemError(L"Failed to open URL:", GetLastError());
+    UniqueWinInet internet = OpenInternet();
+    WinInetResponse response = OpenUrlFollowingRedirects(internet.get(), url);
+    HINTERNET request = response.request.get();
 
-    DWORD status = 0;
-    DWORD size = sizeof status;
-    if (!HttpQueryInfoW(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
-        ThrowSystemError(L"Failed to query HTTP status code", GetLastError());
+    DWORD status = WinInetStatus(request);
     if (status != 200) {
         DWORD error = GetLastError();
-        throw DownloadError(L"Server returned status code: HTTP " + std::to_wstring(static_cast<int>(status)) + L" - " +
-                            GetSystemErrorText(error));
+        throw HttpError(L"Server returned status code: HTTP " + std::to_wstring(static_cast<int>(status)) + L" - " +
+                        SystemErrorText(error));
     }
 
     DWORD length = 0;
-    size = sizeof length;
-    bool lengthKnown =
-        HttpQueryInfoW(request.get(), HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length, &size, nullptr);
+    bool lengthKnown = WinInetContentLength(request, length);
     if (!lengthKnown)
         PostToWindow(window, WM_DOWNLOAD_INDETERMINATE, 0);
     target.EnsureOpen();
 
     DownloadProgress progress(window, lengthKnown, length);
-    std::vector<char> buffer(kChunkBytes);
-    for (;;) {
-        // Unlike WinHTTP, WinINet has no way to stop a transfer early, so the flag is checked per chunk here too.
-        if (engine.cancelled)
-            throw DownloadError(L"Download cancelled.");
-        DWORD read = 0;
-        if (!InternetReadFile(request.get(), buffer.data(), kChunkBytes, &read) || read == 0)
-            break;
-        target.Write(buffer.data(), read);
-        progress.Add(read);
-    }
+    ReadWinInetBody(
+        request,
+        [&](const char* bytes, DWORD read) {
+            target.Write(bytes, read);
+            progress.Add(read);
+        },
+        &engine.cancelled);
     target.Close();
     if (lengthKnown)
         target.CheckLength(length, L"Failed to open downloaded file", true);
@@ -69,7 +54,7 @@ DownloadResult DownloadManager::DownloadFileWinInet(const std::wstring& url, HWN
         try {
             std::wstring path = MakeDownloadPath(fileName.empty() ? url : fileName, fileName.empty(), useTempFolder);
             DownloadOverWinInet(*this, url, window, path, result);
-        } catch (const DownloadError& e) {
+        } catch (const HttpError& e) {
             result.second = L" [WININET] " + e.Text();
         } catch (const std::exception& e) {
             result.second = L" [WININET] " + AnsiToWide(e.what());

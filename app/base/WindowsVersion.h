@@ -4,8 +4,10 @@
 
 #include <string>
 
-// True when Windows is at least this version and service pack (VerifyVersionInfoW).
+// Whether Windows is at least major.minor with service pack `servicePackMajor` (one comparison over all three).
 bool IsWindowsVersionAtLeast(WORD major, WORD minor, WORD servicePackMajor);
+// 6.1, not 6.2 or later.
+bool IsWindows7();
 // Major, minor and build number of the running Windows joined by dots; "" when unavailable.
 std::string GetOsVersionString();
 // Major and minor number joined by a dot ("10.0", "6.1"); "" when unavailable.

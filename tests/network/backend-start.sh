@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Test fixture: the local HTTPS backend on 127.0.0.1:443 with an empty scenario and a request log in <dir>.
+# Test fixture: the local HTTPS backend on 127.0.0.1:443 with an empty scenario and a request log in <dir>;
+# plain HTTP on :80 too, so that a request that should never go out unencrypted would show in the log.
 # Tests rewrite <dir>/scenario.json and read <dir>/requests.jsonl back.
 set -eu
 dir=$1 server=$2
@@ -8,7 +9,7 @@ mkdir -p "$dir"
 echo '{}' >"$dir/scenario.json"
 : >"$dir/requests.jsonl"
 rm -f "$dir/ready"
-python3 "$server" --port 443 --scenario "$dir/scenario.json" --log "$dir/requests.jsonl" \
+python3 "$server" --port 443 --extra-port 80 --scenario "$dir/scenario.json" --log "$dir/requests.jsonl" \
     --pid-file "$dir/server.pid" >"$dir/ready" 2>"$dir/server.log" </dev/null &
 pid=$!
 for _ in $(seq 1 100); do

@@ -126,6 +126,8 @@ SCENARIO = {
         {"path": "/short-reset", "body_size": 1000, "fault": "short", "send_bytes": 500, "abort": "reset"},
         {"path": "/nolen", "body": "abcdef", "fault": "no_length"},
         {"path": "/drop", "fault": "drop"},
+        {"path": "/hang", "fault": "hang", "hang_seconds": 1},
+        {"path": "/hang-body", "body_size": 1000, "fault": "hang", "send_bytes": 300, "hang_seconds": 1},
         {"path": "/reset", "fault": "reset"},
         {"path": "/slow", "body_size": 50, "fault": "slow", "chunk_bytes": 10, "interval": 0.1},
         {"path": "/slow-long", "body_size": 100000, "fault": "slow", "chunk_bytes": 100, "interval": 0.2},
@@ -381,6 +383,34 @@ def _():
     t = time.monotonic()
     r = get("/qdd")
     expect(r.status == 200 and time.monotonic() - t < 1, time.monotonic() - t)
+
+
+@check("hang: silence after the request or inside the body, ended by the server's own limit")
+def _():
+    # path, status (None: nothing answered), body bytes before the silence
+    for path, status, sent in [("/hang", None, b""), ("/hang-body", 200, PATTERN[:300])]:
+        c = Conn()
+        c.sock.settimeout(10)
+        try:
+            c.send("GET", path)
+            t = time.monotonic()
+            try:
+                while True:
+                    c.fill()
+            except (EOFError, ConnectionAbortedError, ConnectionResetError):
+                pass
+            elapsed = time.monotonic() - t
+        finally:
+            c.close()
+        expect(0.8 <= elapsed < 5, f"{path}: held {elapsed:.2f} s")
+        head, _, body = c.buf.partition(b"\r\n\r\n")
+        if status is None:
+            expect(c.buf == b"", f"{path}: {c.buf[:40]!r}")
+        else:
+            expect(head.startswith(b"HTTP/1.1 200") and b"Content-Length: 1000" in head, head)
+            expect(body == sent, f"{path}: {len(body)} body bytes")
+        entry = log_entries(path)[-1]
+        expect((entry["status"], entry["fault"]) == (status, "hang"), entry)
 
 
 @check("HTML error pages with 404 and 200")

@@ -30,6 +30,7 @@ CHUNK = 64 * 1024
 # Generated bodies repeat this block, so byte i of a body is i % 256.
 PATTERN = bytes(range(256)) * (CHUNK // 256)
 MAX_DELAY = 60.0
+HANG_SECONDS = 30.0
 HOP_PARAM = "__hop"
 NO_BODY_STATUSES = {204, 304}
 
@@ -165,6 +166,7 @@ class Plan:
         self.chunk_bytes = 1024    # "slow"
         self.interval = 0.1        # "slow"
         self.delay = 0.0
+        self.hang_seconds = HANG_SECONDS   # "hang": the longest a connection is held silent
         self.close = False
         self.route = None          # what answered, for the log
 
@@ -319,13 +321,17 @@ def make_plan(store, scenario, method, target, port, tls, host_header):
     if fault == "html":
         reason = plan.reason or BaseHTTPRequestHandler.responses.get(plan.status, ("Error",))[0]
         plan.body = Body(html_page(plan.status, reason), content_type="text/html; charset=utf-8")
-    elif fault in ("drop", "reset", "no_length", "short", "slow"):
+    elif fault in ("drop", "reset", "no_length", "short", "slow", "hang"):
         plan.fault = fault
     elif fault is not None:
         raise ScenarioError(f"unknown fault {fault!r} on {route['path']}")
     if fault == "short":
         plan.send_bytes = int(fields.get("send_bytes", max(plan.body.length - 1, 0)))
         plan.abort = fields.get("abort", "close")
+    if fault == "hang":
+        # Without send_bytes nothing at all is answered; with it the headers and that much body go first.
+        plan.send_bytes = int(fields["send_bytes"]) if "send_bytes" in fields else None
+        plan.hang_seconds = min(max(0.0, float(fields.get("hang_seconds", HANG_SECONDS))), MAX_DELAY)
     if fault == "slow":
         plan.chunk_bytes = max(1, int(fields.get("chunk_bytes", 1024)))
         plan.interval = min(max(0.0, float(fields.get("interval", 0.1))), MAX_DELAY)
@@ -538,7 +544,7 @@ class Handler(BaseHTTPRequestHandler):
             "body_b64": base64.b64encode(body).decode("ascii"),
             "body_text": text,
             "route": plan.route,
-            "status": None if plan.fault in ("drop", "reset") else plan.status,
+            "status": None if plan.fault in ("drop", "reset") or self.silent(plan) else plan.status,
             "fault": plan.fault,
         }
         if incomplete:
@@ -549,6 +555,27 @@ class Handler(BaseHTTPRequestHandler):
         if incomplete:
             return
         self.respond(plan)
+
+    @staticmethod
+    def silent(plan):
+        return plan.fault == "hang" and plan.send_bytes is None
+
+    def hang(self, seconds):
+        """Holds the connection silent until the client leaves or `seconds` pass, then drops it."""
+        app = self.server.app
+        deadline = time.monotonic() + seconds
+        sock = self.request
+        while not app.stopping.is_set() and time.monotonic() < deadline:
+            try:
+                sock.settimeout(0.2)
+                if not sock.recv(4096):
+                    break
+            except (socket.timeout, ssl.SSLWantReadError):
+                continue
+            except (OSError, ValueError):
+                break
+        self.close_connection = True
+        self.drop_mode = "drop"
 
     do_GET = do_POST = do_HEAD = do_PUT = do_DELETE = do_OPTIONS = do_PATCH = serve
 
@@ -562,11 +589,14 @@ class Handler(BaseHTTPRequestHandler):
             self.drop_mode = plan.fault
             self.close_socket()
             return
+        if self.silent(plan):
+            self.hang(plan.hang_seconds)
+            return
 
         status = plan.status
         body = plan.body
         no_body = self.command == "HEAD" or status in NO_BODY_STATUSES or 100 <= status < 200
-        closing = plan.close or plan.fault in ("no_length", "short") or self.close_connection
+        closing = plan.close or plan.fault in ("no_length", "short", "hang") or self.close_connection
         given = {k.lower() for k, _ in plan.headers}
 
         self.send_response(status, plan.reason)
@@ -587,7 +617,7 @@ class Handler(BaseHTTPRequestHandler):
             return
         limit = body.length
         chunk = CHUNK
-        if plan.fault == "short":
+        if plan.fault in ("short", "hang"):
             limit = min(plan.send_bytes, body.length)
         elif plan.fault == "slow":
             chunk = plan.chunk_bytes
@@ -604,6 +634,9 @@ class Handler(BaseHTTPRequestHandler):
                 log_error(f"{self.command} {self.path}: body aborted: {e}")
             self.close_connection = True
             self.drop_mode = "drop"
+            return
+        if plan.fault == "hang":
+            self.hang(plan.hang_seconds)
             return
         if plan.fault == "short" and plan.abort == "reset":
             # A reset throws away unsent data: give the bytes a moment to leave.

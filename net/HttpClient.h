@@ -1,0 +1,65 @@
+// The program's WinHTTP requests: file and image downloads and JSON posts share session setup, protocols,
+// proxy choice, time limits, the redirect rule and the body loop from here.
+#pragma once
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "net/HttpError.h"
+#include "net/WinHttpHandle.h"
+
+struct HttpTarget {
+    std::wstring host;
+    INTERNET_PORT port = 0;
+    std::wstring path;
+    bool secure = false;
+};
+
+// Splits an absolute URL; the path runs to the end of the URL unless `withQuery` is false.
+// Throws HttpError when the URL has no host.
+HttpTarget SplitUrl(const std::wstring& url, bool withQuery);
+
+enum class ProxyRule {
+    ByWindowsVersion,  // the default proxy on Windows 7 itself, automatic proxy discovery elsewhere
+    Default,           // the default proxy everywhere
+};
+
+struct HttpOptions {
+    const wchar_t* method = L"GET";
+    const wchar_t* agent = nullptr;
+    ProxyRule proxy = ProxyRule::ByWindowsVersion;
+    DWORD requestFlags = 0;  // WINHTTP_FLAG_SECURE is added for https targets
+};
+
+// One request on a session of its own. Automatic redirects are off: only OpenFollowingRedirects follows them.
+class HttpExchange {
+public:
+    HttpExchange(const HttpTarget& target, const HttpOptions& options);
+
+    // "Name: value"; false (with the error in GetLastError) when WinHTTP refuses it.
+    bool AddHeader(const std::wstring& line);
+    // Sends the request with `length` bytes of body and waits for the response headers.
+    void Send(const char* body = nullptr, DWORD length = 0);
+
+    DWORD Status() const { return status_; }  // 0 when it could not be read
+    bool ContentLength(DWORD& length) const;
+    std::wstring Location() const;
+
+    // Hands each chunk to `sink` as the server makes it available, until the body ends. A body that
+    // stays silent for the receive limit fails with a text that says so. `cancelled` may be null.
+    void ReadBody(const std::function<void(const char*, DWORD)>& sink, const std::atomic<bool>* cancelled);
+
+private:
+    UniqueWinHttp session_;
+    UniqueWinHttp connection_;
+    UniqueWinHttp request_;
+    DWORD status_ = 0;
+    DWORD receiveMs_ = 0;
+};
+
+// GETs `url`, following redirects by the shared rule until a response that is no redirect arrives.
+// `url` and `redirects` carry over between calls, so a retry starts where the chain stopped.
+std::unique_ptr<HttpExchange> OpenFollowingRedirects(std::wstring& url, int& redirects, const HttpOptions& options);

@@ -1,0 +1,125 @@
+#include "net/WinInetClient.h"
+
+#include <vector>
+
+#include "app/base/SystemError.h"
+#include "net/NetLimits.h"
+#include "net/Redirects.h"
+
+namespace {
+
+constexpr DWORD kChunkBytes = 4096;
+constexpr DWORD kOpenFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE |
+                             INTERNET_FLAG_NO_AUTO_REDIRECT;
+constexpr wchar_t kOpenFailure[] = L"Failed to open URL:";
+
+void SetLimit(HINTERNET internet, DWORD option, DWORD milliseconds) {
+    ThrowLastErrorIf<HttpError>(!InternetSetOptionW(internet, option, &milliseconds, sizeof milliseconds),
+                                L"Failed to set time limits");
+}
+
+// The request's own limits: some WinINet versions ignore the send and receive limits of the internet handle.
+void SetRequestLimits(HINTERNET request) {
+    const NetLimits limits = CurrentNetLimits();
+    SetLimit(request, INTERNET_OPTION_SEND_TIMEOUT, limits.sendMs);
+    SetLimit(request, INTERNET_OPTION_RECEIVE_TIMEOUT, limits.receiveMs);
+}
+
+// Connect, open and send one request by hand: InternetOpenUrl would send before the limits could be set.
+WinInetResponse SendGet(HINTERNET internet, const std::wstring& url) {
+    URL_COMPONENTSW parts{};
+    parts.dwStructSize = sizeof parts;
+    parts.dwSchemeLength = static_cast<DWORD>(-1);
+    parts.dwHostNameLength = static_cast<DWORD>(-1);
+    parts.dwUrlPathLength = static_cast<DWORD>(-1);
+    parts.dwExtraInfoLength = static_cast<DWORD>(-1);
+    ThrowLastErrorIf<HttpError>(!InternetCrackUrlW(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts),
+                                kOpenFailure);
+    const bool secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+    if ((!secure && parts.nScheme != INTERNET_SCHEME_HTTP) || !parts.lpszHostName || parts.dwHostNameLength == 0)
+        throw HttpError(std::wstring(kOpenFailure) + L": no http(s) host in " + url);
+    std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
+    std::wstring path = parts.lpszUrlPath ? std::wstring(parts.lpszUrlPath, parts.dwUrlPathLength) : std::wstring();
+    if (parts.lpszExtraInfo)
+        path.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+    path = path.substr(0, path.find(L'#'));  // a fragment never goes on the wire
+    if (path.empty())
+        path = L"/";
+
+    WinInetResponse response;
+    response.connection.reset(
+        InternetConnectW(internet, host.c_str(), parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+    ThrowLastErrorIf<HttpError>(!response.connection, kOpenFailure);
+    response.request.reset(HttpOpenRequestW(response.connection.get(), L"GET", path.c_str(), nullptr, nullptr,
+                                            nullptr, kOpenFlags | (secure ? INTERNET_FLAG_SECURE : 0), 0));
+    ThrowLastErrorIf<HttpError>(!response.request, kOpenFailure);
+    SetRequestLimits(response.request.get());
+    ThrowLastErrorIf<HttpError>(!HttpSendRequestW(response.request.get(), nullptr, 0, nullptr, 0), kOpenFailure);
+    return response;
+}
+
+std::wstring Location(HINTERNET request) {
+    wchar_t location[kLocationBytes / sizeof(wchar_t)] = {};
+    DWORD size = sizeof location;
+    if (!HttpQueryInfoW(request, HTTP_QUERY_LOCATION, location, &size, nullptr))
+        ThrowUnreadableLocation(GetLastError());
+    return std::wstring(location, size / sizeof(wchar_t));
+}
+
+}  // namespace
+
+UniqueWinInet OpenInternet() {
+    UniqueWinInet internet(InternetOpenW(L"", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    ThrowLastErrorIf<HttpError>(!internet, L"Failed to initialize WinINet:");
+    const NetLimits limits = CurrentNetLimits();
+    SetLimit(internet.get(), INTERNET_OPTION_CONNECT_TIMEOUT, limits.connectMs);
+    SetLimit(internet.get(), INTERNET_OPTION_SEND_TIMEOUT, limits.sendMs);
+    SetLimit(internet.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, limits.receiveMs);
+    return internet;
+}
+
+WinInetResponse OpenUrlFollowingRedirects(HINTERNET internet, std::wstring url) {
+    int redirects = 0;
+    for (;;) {
+        WinInetResponse response = SendGet(internet, url);
+        DWORD status = WinInetStatus(response.request.get());
+        if (status < 300 || status > 399)
+            return response;
+        CountRedirect(redirects);
+        url = RedirectUrl(url, Location(response.request.get()));
+    }
+}
+
+DWORD WinInetStatus(HINTERNET request) {
+    DWORD status = 0;
+    DWORD size = sizeof status;
+    ThrowLastErrorIf<HttpError>(
+        !HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr),
+        L"Failed to query HTTP status code");
+    return status;
+}
+
+bool WinInetContentLength(HINTERNET request, DWORD& length) {
+    DWORD size = sizeof length;
+    return HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length, &size, nullptr);
+}
+
+void ReadWinInetBody(HINTERNET request, const std::function<void(const char*, DWORD)>& sink,
+                     const std::atomic<bool>* cancelled) {
+    const DWORD receiveMs = CurrentNetLimits().receiveMs;
+    std::vector<char> buffer(kChunkBytes);
+    for (;;) {
+        // WinINet has no way to stop a transfer early, so the flag is checked per chunk.
+        if (cancelled && *cancelled)
+            throw HttpError(L"Download cancelled.");
+        DWORD read = 0;
+        if (!InternetReadFile(request, buffer.data(), kChunkBytes, &read)) {
+            if (GetLastError() == ERROR_INTERNET_TIMEOUT)
+                throw HttpError(StalledText(receiveMs));
+            break;
+        }
+        if (read == 0)
+            break;
+        sink(buffer.data(), read);
+    }
+}
