@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "app/OfferNavigation.h"
 #include "app/base/Dialog.h"
 #include "app/base/Handle.h"
 #include "app/ui/IPage.h"
-#include "app/OfferNavigation.h"
 #include "app/ui/StaticFromImage.h"
 
 class ErrorPage;

@@ -12,8 +12,8 @@
 #include "backend/Package.h"
 #include "config/ConfigurationManager.h"
 #include "events/EventContext.h"
-#include "net/DownloadManager.h"
 #include "locale/LanguageManager.h"
+#include "net/DownloadManager.h"
 #include "resources/resource.h"
 
 namespace {

@@ -8,9 +8,9 @@
 #include "app/base/Handle.h"
 #include "app/base/Strings.h"
 #include "config/FolderPlaceholders.h"
-#include "events/CryptoHash.h"
 #include "eligibility/NumberConversions.h"
 #include "eligibility/SystemChecks.h"
+#include "events/CryptoHash.h"
 
 
 bool UninstallStampTooRecent(uint64_t stampSeconds, int32_t minDays, uint64_t now) {

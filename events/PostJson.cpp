@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "app/base/Strings.h"
+#include "app/base/WindowsVersion.h"
 #include "events/TrelvoException.h"
 #include "net/HttpClient.h"
-#include "app/base/WindowsVersion.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 
 #include "app/base/Strings.h"
 #include "app/base/WizardMessages.h"
+#include "app/ui/PageSupport.h"
 #include "backend/Package.h"
 #include "config/ConfigurationManager.h"
 #include "locale/LanguageManager.h"
-#include "app/ui/PageSupport.h"
 #include "resources/resource.h"
 
 namespace {

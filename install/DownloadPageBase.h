@@ -13,9 +13,9 @@
 
 #include "app/ui/IPage.h"
 #include "app/ui/StaticFromImage.h"
-#include "net/DownloadManager.h"
 #include "install/InstallPlan.h"
 #include "install/InstallerRunner.h"
+#include "net/DownloadManager.h"
 
 class Package;
 

@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "app/base/SystemError.h"
+#include "app/base/WindowsVersion.h"
 #include "net/NetLimits.h"
 #include "net/Redirects.h"
-#include "app/base/WindowsVersion.h"
 
 namespace {
 

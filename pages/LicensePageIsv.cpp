@@ -3,10 +3,10 @@
 #include <commctrl.h>
 #include <richedit.h>
 
+#include "app/ui/PageSupport.h"
 #include "config/ConfigurationManager.h"
 #include "locale/LanguageManager.h"
 #include "pages/LinkButton.h"
-#include "app/ui/PageSupport.h"
 #include "resources/resource.h"
 
 std::wstring ReplaceUrlPlaceholder(std::wstring markup, const std::wstring& placeholder, const std::wstring& url) {

@@ -5,12 +5,12 @@
 #include <gdiplus.h>
 
 #include "app/base/Strings.h"
+#include "app/ui/PageSupport.h"
 #include "backend/Package.h"
 #include "config/ConfigurationManager.h"
 #include "locale/LanguageManager.h"
 #include "pages/LicensePageIsv.h"
 #include "pages/LinkButton.h"
-#include "app/ui/PageSupport.h"
 #include "resources/resource.h"
 
 namespace {

@@ -10,12 +10,12 @@
 
 #include "app/TrelvoDlg.h"
 #include "config/ConfigurationManager.h"
-#include "net/DownloadManager.h"
 #include "install/ErrorPage.h"
+#include "net/DownloadManager.h"
 #include "resources/resource.h"
-#include "tests/support/WizardDriver.h"
-#include "tests/support/TestBackend.h"
 #include "tests/pages/TestPage.h"
+#include "tests/support/TestBackend.h"
+#include "tests/support/WizardDriver.h"
 
 using namespace testing_support;
 

@@ -13,8 +13,8 @@
 #include "install/FinishPageDlm.h"
 #include "install/FinishPageIsv.h"
 #include "tests/contentpages/PageHost.h"
-#include "tests/support/WizardDriver.h"
 #include "tests/support/WindowDriver.h"
+#include "tests/support/WizardDriver.h"
 
 using namespace contentpages_test;
 

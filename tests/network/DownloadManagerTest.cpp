@@ -7,9 +7,9 @@
 #include <future>
 #include <thread>
 
+#include "app/base/SystemError.h"
 #include "app/base/WizardMessages.h"
 #include "config/ConfigurationManager.h"
-#include "app/base/SystemError.h"
 #include "net/DownloadManager.h"
 #include "net/HttpError.h"
 #include "net/NetLimits.h"

@@ -16,10 +16,10 @@
 #include "pages/ProductPage.h"
 #include "resources/resource.h"
 #include "tests/contentpages/PageHost.h"
+#include "tests/offers/OfferJson.h"
 #include "tests/support/Reports.h"
 #include "tests/support/ScopedConfiguration.h"
 #include "tests/support/TestBackend.h"
-#include "tests/offers/OfferJson.h"
 
 using namespace contentpages_test;
 using namespace offers_test;

@@ -11,8 +11,8 @@
 #include "pages/LanguagePage.h"
 #include "pages/LanguagePageQV.h"
 #include "resources/resource.h"
-#include "tests/support/WizardDriver.h"
 #include "tests/pages/TestPage.h"
+#include "tests/support/WizardDriver.h"
 
 using namespace testing_support;
 
