@@ -18,7 +18,6 @@ if [ -f "$cache/i386-emulated" ]; then
     echo "test: 32-bit programs run under emulation on this machine; not run here (they need a kernel with 32-bit support):"
     ctest -N -R "$skipped" -FA ".*" | sed -n 's/^ *Test *#[0-9]*: /  skipped: /p'
     selection=(-E "$skipped")
-    export FENNIX_I386_EMULATED=1  # the few cases that cannot run under emulation skip themselves
 fi
 
 # The test backend needs port 443 on loopback: a private network namespace keeps it free whatever
