@@ -13,8 +13,9 @@ if [ -f "$cache/i386-emulated" ]; then
     # This kernel cannot start 32-bit programs, so qemu emulates every 32-bit Wine process, and each
     # takes about a minute to start: the whole suite would outrun CI's time. Here the test programs
     # run in the 64-bit prefix, except those that start the wizard or installers again and again, and
-    # the transfer and installer tests, whose threads and time checks do not survive the emulation.
-    skipped='\.win32|_e2e_test|wizard_frame_test|install_pages_test|offers_pages_test|network_test|installer_runner_test|installer_system_test'
+    # the configuration, transfer and installer tests, whose threads and time checks do not survive
+    # the emulation.
+    skipped='\.win32|_e2e_test|wizard_frame_test|install_pages_test|offers_pages_test|config_test|network_test|installer_runner_test|installer_system_test'
     echo "test: 32-bit programs run under emulation on this machine; not run here (they need a kernel with 32-bit support):"
     ctest -N -R "$skipped" -FA ".*" | sed -n 's/^ *Test *#[0-9]*: /  skipped: /p'
     selection=(-E "$skipped")
