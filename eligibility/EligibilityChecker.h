@@ -9,12 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "eligibility/OfferRules.h"
 #include "eligibility/RegistryAccess.h"
 #include "eligibility/RegistryChecks.h"
 #include "eligibility/RuleResult.h"
 #include "eligibility/SystemChecks.h"
-
-#include "eligibility/OfferRules.h"
 
 class ConfigurationManager;
 
