@@ -51,7 +51,7 @@ std::unique_ptr<nlohmann::json> ApiManager::RequestConfiguration() {
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         response.clear();
         unsigned long status = 0;
-        if (PostJson(config->configUrl, body, {}, response, status) && status >= 200 && status <= 399)
+        if (PostJson(config->configUrl, body, {}, response, status) && status >= 200 && status <= 299)
             break;
         std::this_thread::sleep_for(retryPause_);
     }

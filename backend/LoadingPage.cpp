@@ -6,6 +6,7 @@
 #include <shlwapi.h>
 #include <gdiplus.h>
 
+#include "app/base/Narrow.h"
 #include "app/base/Strings.h"
 #include "app/base/WizardMessages.h"
 #include "backend/ApiManager.h"
@@ -45,7 +46,7 @@ struct StreamRelease {
 };
 
 std::shared_ptr<Gdiplus::Image> ImageFromData(const std::vector<unsigned char>& data) {
-    std::unique_ptr<IStream, StreamRelease> stream(SHCreateMemStream(data.data(), static_cast<UINT>(data.size())));
+    std::unique_ptr<IStream, StreamRelease> stream(SHCreateMemStream(data.data(), CheckedNarrow<UINT>(data.size())));
     if (!stream)
         return nullptr;
     std::shared_ptr<Gdiplus::Image> image(new Gdiplus::Image(stream.get()));

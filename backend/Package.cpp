@@ -9,6 +9,8 @@
 #include <thread>
 
 #include "app/base/Handle.h"
+#include "app/base/Narrow.h"
+#include "app/base/ProgramView.h"
 #include "app/base/Strings.h"
 #include "backend/ApiManager.h"
 #include "config/ConfigurationManager.h"
@@ -244,7 +246,7 @@ void Package::DownloadImage(std::function<void()> callback) {
     DownloadManager::GetInstance()->DownloadToMemoryAsync(url, [self, callback](DownloadBuffer data) {
         if (data && !data->empty()) {
             std::unique_ptr<IStream, StreamRelease> stream(
-                SHCreateMemStream(data->data(), static_cast<UINT>(data->size())));
+                SHCreateMemStream(data->data(), CheckedNarrow<UINT>(data->size())));
             if (stream) {
                 std::shared_ptr<Gdiplus::Bitmap> bitmap(new Gdiplus::Bitmap(stream.get()));
                 if (bitmap->GetLastStatus() == Gdiplus::Ok) {
@@ -275,8 +277,8 @@ bool Package::RecordShownDate() {
         return false;
     }
     UniqueRegKey handle;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, handle.put(),
-                        nullptr) != ERROR_SUCCESS)
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE | kProgramRegistryView, nullptr,
+                        handle.put(), nullptr) != ERROR_SUCCESS)
         return false;
     std::wstring valueName = BrandValueName(ConfigurationManager::GetInstance()->brandName);
     return RegSetValueExW(handle.get(), valueName.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&date),
@@ -322,7 +324,7 @@ void Package::SendReport(const EventState& state) {
             std::string response;
             unsigned long status = 0;
             PostJson(url, body, headers, response, status);
-            if (status >= 200 && status <= 399) {
+            if (status >= 200 && status <= 299) {
                 if (IsTerminalEventCode(state.code))
                     package.reportingClosed = true;
                 break;

@@ -4,6 +4,7 @@
 #include <shlwapi.h>
 
 #include <ctime>
+#include <memory>
 #include <map>
 
 #include "app/base/Handle.h"
@@ -42,13 +43,12 @@ std::shared_ptr<ConfigurationManager>& Instance() {
 }
 }  // namespace
 
-std::shared_ptr<ConfigurationManager> ConfigurationManager::GetInstance() { return Instance(); }
+// Report and image threads read the slot while a test may swap it: every access is atomic.
+std::shared_ptr<ConfigurationManager> ConfigurationManager::GetInstance() { return std::atomic_load(&Instance()); }
 
 std::shared_ptr<ConfigurationManager> ConfigurationManager::ReplaceInstance(
     std::shared_ptr<ConfigurationManager> replacement) {
-    auto replaced = Instance();
-    Instance() = std::move(replacement);
-    return replaced;
+    return std::atomic_exchange(&Instance(), std::move(replacement));
 }
 
 ConfigurationManager::ConfigurationManager(const std::wstring& wizardName) {

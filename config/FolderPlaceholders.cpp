@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "app/base/ProgramView.h"
 #include "config/ConfigurationManager.h"
 
 namespace {
@@ -16,21 +17,19 @@ std::wstring KnownFolderOrEmpty(REFKNOWNFOLDERID id) {
     return result;
 }
 
-bool RunningUnderWow64() {
-    BOOL wow64 = FALSE;
-    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
-}
-
 }  // namespace
 
 void FillFolderPlaceholders(PlaceholderTable& table, PlaceholderTable& table64) {
-    const bool wow64 = RunningUnderWow64();
-    table.Insert(L"commonpf", wow64 ? L"{commonpf64}" : L"{commonpf32}");
+    FillFolderPlaceholders(table, table64, Is64BitWindows());
+}
+
+void FillFolderPlaceholders(PlaceholderTable& table, PlaceholderTable& table64, bool windows64) {
+    table.Insert(L"commonpf", windows64 ? L"{commonpf64}" : L"{commonpf32}");
     table.Insert(L"localappdata", KnownFolderOrEmpty(FOLDERID_LocalAppData));
     table.Insert(L"commonappdata", KnownFolderOrEmpty(FOLDERID_RoamingAppData));
     table.Insert(L"programdata", KnownFolderOrEmpty(FOLDERID_ProgramData));
     table.Insert(L"commonpf32", KnownFolderOrEmpty(FOLDERID_ProgramFilesX86));
-    if (wow64) {
+    if (windows64) {
         wchar_t value[MAX_PATH] = {};
         DWORD length = GetEnvironmentVariableW(L"ProgramW6432", value, MAX_PATH);
         if (length >= 1 && length < MAX_PATH) {

@@ -4,8 +4,10 @@
 
 #include "config/PlaceholderTable.h"
 
-// Fills both tables from the known folders and the environment, in the order expansion relies on.
+// Fills both tables from the known folders and the environment, in the order expansion relies on, as
+// the 32-bit program sees them on this Windows (or on one that is 64-bit or not, for tests).
 void FillFolderPlaceholders(PlaceholderTable& table, PlaceholderTable& table64);
+void FillFolderPlaceholders(PlaceholderTable& table, PlaceholderTable& table64, bool windows64);
 
 // Replaces each token of the table, visiting entries in table order; case-sensitive, every occurrence,
 // and text inserted by one entry is not searched again by that entry.

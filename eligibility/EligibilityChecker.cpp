@@ -33,8 +33,7 @@ bool EligibilityChecker::IsEligible(CheckedOffer& offer, bool& limitReached, con
     if (CheckRegistryKeys(offer) || CheckDiskSpace(offer) || CheckRam(offer) || CheckCpu(offer) ||
         CheckOsVersion(offer) || CheckSetupVersion(offer))
         return false;
-    // This is a 32-bit program: WOW64 means 64-bit Windows.
-    if (rules.requires64Bit && !RunsUnderWow64())
+    if (rules.requires64Bit && !registry.Windows64())
         return Reject(offer, "64 BIT OS REQUIRED");
     if (!rules.blockingFiles.empty() && AnyPathExists(rules.blockingFiles))
         return Reject(offer, "FILE EXISTS");

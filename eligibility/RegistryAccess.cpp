@@ -4,6 +4,8 @@
 #include <atomic>
 #include <cwctype>
 
+#include "app/base/Narrow.h"
+
 const std::vector<std::wstring> hiveNames = {L"hkey_local_machine", L"hkey_current_user", L"hkey_classes_root",
                                              L"hkey_users", L"hkey_current_config"};
 const std::vector<std::pair<std::wstring, std::wstring>> hiveAliases = {{L"hkcc", L"hkey_current_config"},
@@ -63,21 +65,13 @@ HKEY HiveHandle(const std::wstring& hiveName) {
     return it->second;
 }
 
-bool RunsUnderWow64() {
-    static const bool wow64 = [] {
-        BOOL result = FALSE;
-        return IsWow64Process(GetCurrentProcess(), &result) && result;
-    }();
-    return wow64;
-}
-
 std::wstring ToLowerText(std::wstring text) {
     for (auto& c : text)
         c = static_cast<wchar_t>(towlower(c));
     return text;
 }
 
-std::vector<std::wstring> ExpandKeySpec(const std::wstring& keySpec, bool wow64) {
+std::vector<std::wstring> ExpandKeySpec(const std::wstring& keySpec, bool windows64) {
     if (keySpec.empty())
         return {};
     if (StartsWith(keySpec, L"hkey")) {
@@ -93,39 +87,39 @@ std::vector<std::wstring> ExpandKeySpec(const std::wstring& keySpec, bool wow64)
     std::vector<std::wstring> candidates;
     for (const auto& prefix : softwarePrefixes)
         candidates.push_back(prefix + keySpec);
-    if (wow64)
+    if (windows64)
         for (const auto& prefix : wow64Prefixes)
             candidates.push_back(prefix + keySpec);
     return candidates;
 }
 
-std::vector<std::wstring> ExpandKeySpec(const std::wstring& keySpec) { return ExpandKeySpec(keySpec, RunsUnderWow64()); }
+std::vector<std::wstring> ExpandKeySpec(const std::wstring& keySpec) { return ExpandKeySpec(keySpec, Is64BitWindows()); }
 
-bool ResolveRegistryView(std::wstring& path, REGSAM& view, bool wow64) {
+bool ResolveRegistryView(std::wstring& path, REGSAM& view, bool windows64) {
     if (!HasSoftwarePrefix(path))
         return false;
     std::vector<std::wstring> parts = SplitPath(path);
     if (parts.size() < 3)
         return false;
     if (ToLowerText(parts[2]) == L"wow6432node") {
-        if (!wow64)
+        if (!windows64)
             return true;
-        // The 32-bit view is this process's default: drop the redirection component and keep the view.
+        // The 32-bit view is the program's own, which TryOpenKey adds: drop the redirection component.
         const size_t start = parts[0].size() + 1 + parts[1].size() + 1;
         path.erase(start, std::min(parts[2].size() + 1, path.size() - start));
         return false;
     }
-    if (wow64)
+    if (windows64)
         view |= KEY_WOW64_64KEY;
     return false;
 }
 
-bool ResolveRegistryView(std::wstring& path, REGSAM& view) { return ResolveRegistryView(path, view, RunsUnderWow64()); }
+bool ResolveRegistryView(std::wstring& path, REGSAM& view) { return ResolveRegistryView(path, view, Is64BitWindows()); }
 
 UniqueRegKey TryOpenKey(HKEY root, const std::wstring& subkey, REGSAM access, LONG* error) {
     ++openCount;
     UniqueRegKey key;
-    LONG result = RegOpenKeyExW(root, subkey.c_str(), 0, access, key.put());
+    LONG result = RegOpenKeyExW(root, subkey.c_str(), 0, WithProgramRegistryView(access), key.put());
     if (result != ERROR_SUCCESS)
         key.reset();
     if (error)
@@ -190,7 +184,7 @@ std::vector<std::wstring> EnumerateSubkeys(HKEY key) {
     std::vector<std::wstring> names;
     names.reserve(count);
     for (DWORD index = 0; index < count; ++index) {
-        DWORD length = static_cast<DWORD>(buffer.size());
+        DWORD length = CheckedNarrow<DWORD>(buffer.size());
         result = RegEnumKeyExW(key, index, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
         if (result != ERROR_SUCCESS)
             throw win32::RegistryError("Cannot enumerate subkeys: RegEnumKeyEx failed.", result);
@@ -210,7 +204,7 @@ bool RegistryLookup::KeyExists(const std::wstring& path) {
 bool RegistryLookup::CachedKeyExists(const std::wstring& path) {
     std::wstring resolved = path;
     REGSAM view = 0;
-    if (ResolveRegistryView(resolved, view, wow64_))
+    if (ResolveRegistryView(resolved, view, windows64_))
         return false;
 
     // Split the path as given: the hive and the first-level key ("software") name the cached list.
@@ -245,7 +239,7 @@ bool RegistryLookup::CachedKeyExists(const std::wstring& path) {
 
 bool RegistryLookup::AnyKeyExists(const std::vector<std::wstring>& keySpecs) {
     for (const auto& keySpec : keySpecs) {
-        const std::vector<std::wstring> candidates = ExpandKeySpec(ToLowerText(keySpec), wow64_);
+        const std::vector<std::wstring> candidates = ExpandKeySpec(ToLowerText(keySpec), windows64_);
         if (candidates.empty())
             return false;
         for (const auto& candidate : candidates)
@@ -260,7 +254,7 @@ UniqueRegKey RegistryLookup::OpenCandidate(const std::wstring& keyPath) {
         return {};
     std::wstring path = keyPath;
     REGSAM view = KEY_READ;
-    if (ResolveRegistryView(path, view, wow64_))
+    if (ResolveRegistryView(path, view, windows64_))
         return {};
     auto [hive, subkey] = SplitHive(path);
     HKEY root = HiveHandle(hive);
@@ -271,7 +265,7 @@ std::pair<bool, std::wstring> RegistryLookup::ReadRegistryString(const std::wstr
                                                                  const std::wstring& keyPath,
                                                                  const std::wstring& valueName) {
     std::vector<std::wstring> candidates = {hiveName + L"\\" + keyPath};
-    if (wow64_ && keyPath.compare(0, 8, L"software") == 0)
+    if (windows64_ && keyPath.compare(0, 8, L"software") == 0)
         candidates.push_back(hiveName + L"\\" + keyPath.substr(0, 8) + L"\\wow6432node" + keyPath.substr(8));
 
     for (const auto& candidate : candidates) {

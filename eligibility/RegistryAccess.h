@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/base/Handle.h"
+#include "app/base/ProgramView.h"
 
 namespace win32 {
 
@@ -36,17 +37,14 @@ extern const std::unordered_map<std::wstring, HKEY> hiveHandles;
 // The root handle of a hive name; an unknown name throws std::out_of_range.
 HKEY HiveHandle(const std::wstring& hiveName);
 
-// True when this 32-bit process runs on 64-bit Windows; a failing IsWow64Process counts as false.
-bool RunsUnderWow64();
-
 std::wstring ToLowerText(std::wstring text);
 
 // Candidate full key paths of a lower-case key specification (full, alias or relative form).
-std::vector<std::wstring> ExpandKeySpec(const std::wstring& keySpec, bool wow64);
+std::vector<std::wstring> ExpandKeySpec(const std::wstring& keySpec, bool windows64);
 std::vector<std::wstring> ExpandKeySpec(const std::wstring& keySpec);
 
 // Moves a software path into the view where it lives; true means the path cannot exist on this system.
-bool ResolveRegistryView(std::wstring& path, REGSAM& view, bool wow64);
+bool ResolveRegistryView(std::wstring& path, REGSAM& view, bool windows64);
 bool ResolveRegistryView(std::wstring& path, REGSAM& view);
 
 // An empty handle when the key cannot be opened. Every open of the layer goes through here.
@@ -69,7 +67,7 @@ std::vector<std::wstring> EnumerateSubkeys(HKEY key);
 // so a rule naming an unknown vendor costs no registry call after the first offer.
 class RegistryLookup {
 public:
-    explicit RegistryLookup(bool wow64 = RunsUnderWow64()) : wow64_(wow64) {}
+    explicit RegistryLookup(bool windows64 = Is64BitWindows()) : windows64_(windows64) {}
 
     bool KeyExists(const std::wstring& path);
     // Stops at the first empty specification, which counts as "none found".
@@ -81,12 +79,12 @@ public:
     // Empty when it is absent.
     UniqueRegKey OpenCandidate(const std::wstring& keyPath);
 
-    bool Wow64() const { return wow64_; }
+    bool Windows64() const { return windows64_; }
 
 private:
     bool CachedKeyExists(const std::wstring& path);
 
-    bool wow64_;
+    bool windows64_;
     using SubkeyLists = std::map<std::wstring, std::vector<std::wstring>>;  // first-level key -> names
     std::map<HKEY, std::map<REGSAM, SubkeyLists>> subkeyCache;
 };

@@ -35,7 +35,7 @@ RuleResult CheckRegistryKeys(RegistryLookup& registry, const std::vector<std::ws
 
 RuleResult CheckRegistryValues(RegistryLookup& registry, const std::vector<std::wstring>& blockingValues) {
     for (const auto& keySpec : blockingValues) {
-        const std::vector<std::wstring> candidates = ExpandKeySpec(ToLowerText(keySpec), registry.Wow64());
+        const std::vector<std::wstring> candidates = ExpandKeySpec(ToLowerText(keySpec), registry.Windows64());
         if (candidates.empty())
             return std::nullopt;
         for (const auto& candidate : candidates) {
@@ -52,7 +52,7 @@ RuleResult CheckRegistryValues(RegistryLookup& registry, const std::vector<std::
 
 RuleResult CheckRegistryValueData(RegistryLookup& registry, const std::vector<std::wstring>& blockingValueData) {
     for (const auto& keySpec : blockingValueData) {
-        for (const auto& candidate : ExpandKeySpec(ToLowerText(keySpec), registry.Wow64())) {
+        for (const auto& candidate : ExpandKeySpec(ToLowerText(keySpec), registry.Windows64())) {
             std::wstring rest, expected, keyPath, valueName;
             if (!SplitLast(candidate, rest, expected) || !SplitLast(rest, keyPath, valueName))
                 continue;
@@ -93,7 +93,7 @@ bool ValueDataMatches(DWORD type, HKEY key, const std::wstring& name, const std:
 
 void AppPathTable::Fill() {
     std::vector<REGSAM> views = {0};
-    if (wow64_)
+    if (windows64_)
         views.push_back(KEY_WOW64_64KEY);
     for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
         for (REGSAM view : views) {
@@ -128,7 +128,7 @@ bool AppPathTable::IsAppInstalled(const std::wstring& name) {
             }
             entry.resolved = true;
         }
-        if (!entry.path.empty() && PathFileExistsW(entry.path.c_str()))
+        if (!entry.path.empty() && PathFileExistsW(ProgramFileSystemPath(entry.path).c_str()))
             return true;
     }
     return false;

@@ -32,7 +32,7 @@ struct AppPathEntry {
 // on first use.
 class AppPathTable {
 public:
-    explicit AppPathTable(bool wow64 = RunsUnderWow64()) : wow64_(wow64) {}
+    explicit AppPathTable(bool windows64 = Is64BitWindows()) : windows64_(windows64) {}
 
     // The name is matched exactly against the lower-cased registered names; the path must exist.
     bool IsAppInstalled(const std::wstring& name);
@@ -40,7 +40,7 @@ public:
 private:
     void Fill();
 
-    bool wow64_;
+    bool windows64_;
     std::multimap<std::wstring, AppPathEntry> appTable;
 };
 

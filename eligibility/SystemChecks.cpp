@@ -8,6 +8,7 @@
 #include <cwchar>
 
 #include "app/base/Handle.h"
+#include "app/base/ProgramView.h"
 #include "app/base/Strings.h"
 
 namespace {
@@ -163,5 +164,5 @@ RuleResult CheckSetupVersion(const std::string& minSetupVersion, const std::stri
 
 bool AnyPathExists(const std::vector<std::wstring>& paths) {
     return std::any_of(paths.begin(), paths.end(),
-                       [](const std::wstring& path) { return PathFileExistsW(path.c_str()) != FALSE; });
+                       [](const std::wstring& path) { return PathFileExistsW(ProgramFileSystemPath(path).c_str()) != FALSE; });
 }

@@ -4,6 +4,7 @@
 #include <wincrypt.h>
 
 #include "app/base/Handle.h"
+#include "app/base/Narrow.h"
 
 namespace {
 
@@ -28,7 +29,7 @@ std::string HashHex(DWORD providerType, ALG_ID algorithm, const std::string& byt
     UniqueHandle<CryptHashTraits> hash;
     if (!CryptCreateHash(provider.get(), algorithm, 0, 0, hash.put()))
         return {};
-    if (!CryptHashData(hash.get(), reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()), 0))
+    if (!CryptHashData(hash.get(), reinterpret_cast<const BYTE*>(bytes.data()), CheckedNarrow<DWORD>(bytes.size()), 0))
         return {};
     BYTE digest[64] = {};
     DWORD size = sizeof digest;

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "app/base/ProgramView.h"
 #include "app/base/Strings.h"
 #include "app/base/WindowsVersion.h"
 #include "config/ConfigurationManager.h"
@@ -22,10 +23,6 @@ EventContext MakeEventContext() {
     context.headers.emplace_back(L"Authorization",
                                  L"Signature=" + Utf8ToWide(EventSignature(machineId, sessionId)));
 
-    BOOL wow64 = FALSE;
-    if (!IsWow64Process(GetCurrentProcess(), &wow64))
-        wow64 = FALSE;
-
     auto& data = context.commonData;
     data["1"] = machineId;
     data["2"] = sessionId;
@@ -37,6 +34,6 @@ EventContext MakeEventContext() {
     data["21"] = WideToUtf8(config->channel);
     data["22"] = WideToUtf8(config->productTitle);
     data["31"] = GetOsVersionString();
-    data["38"] = wow64 ? "1" : "0";
+    data["38"] = Is64BitWindows() ? "1" : "0";
     return context;
 }

@@ -4,10 +4,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/base/Narrow.h"
 #include "app/base/Strings.h"
 #include "app/base/WindowsVersion.h"
 #include "events/TrelvoException.h"
 #include "net/HttpClient.h"
+#include "net/Redirects.h"
 
 namespace {
 
@@ -36,6 +38,25 @@ void PrintBodyFailure(const HttpError& failure) {
     }
 }
 
+std::unique_ptr<HttpExchange> SendPost(const std::wstring& url, const std::string& body, const HttpHeaders& headers) {
+    HttpTarget target = SplitUrl(url, false);
+    target.port = kPort;
+    target.secure = true;
+    HttpOptions options;
+    options.method = L"POST";
+    auto exchange = std::make_unique<HttpExchange>(target, options);
+
+    HttpHeaders all = headers;
+    all.emplace_back(L"Expect", L"100-continue");
+    all.emplace_back(L"Content-Type", L"application/json");
+    for (const auto& header : all)
+        if (!exchange->AddHeader(header.first + L": " + header.second))
+            PrintLine("WinHttpAddRequestHeaders error: %lu", GetLastError());
+
+    exchange->Send(body.c_str(), CheckedNarrow<DWORD>(std::strlen(body.c_str())));
+    return exchange;
+}
+
 }  // namespace
 
 bool PostJson(const std::wstring& url, const std::string& body, const HttpHeaders& headers, std::string& response,
@@ -45,21 +66,17 @@ bool PostJson(const std::wstring& url, const std::string& body, const HttpHeader
 
     std::unique_ptr<HttpExchange> exchange;
     try {
-        HttpTarget target = SplitUrl(url, false);
-        target.port = kPort;
-        target.secure = true;
-        HttpOptions options;
-        options.method = L"POST";
-        exchange = std::make_unique<HttpExchange>(target, options);
-
-        HttpHeaders all = headers;
-        all.emplace_back(L"Expect", L"100-continue");
-        all.emplace_back(L"Content-Type", L"application/json");
-        for (const auto& header : all)
-            if (!exchange->AddHeader(header.first + L": " + header.second))
-                PrintLine("WinHttpAddRequestHeaders error: %lu", GetLastError());
-
-        exchange->Send(body.c_str(), static_cast<DWORD>(std::strlen(body.c_str())));
+        // A redirect is followed as downloads follow it (https only, at most five), the post sent again;
+        // a 3xx never reaches the caller as an answer.
+        std::wstring current = url;
+        int redirects = 0;
+        for (;;) {
+            exchange = SendPost(current, body, headers);
+            if (exchange->Status() < 300 || exchange->Status() > 399)
+                break;
+            CountRedirect(redirects);
+            current = RedirectUrl(current, exchange->Location());
+        }
     } catch (const HttpError& e) {
         throw TrelvoException(WideToAnsi(e.Text()));
     }

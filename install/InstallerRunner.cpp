@@ -126,7 +126,6 @@ RunResult RunProcess(const std::wstring& installerPath, const std::wstring& argu
     RunResult result;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    static_assert(sizeof(STARTUPINFOW) == 68, "a 32-bit build");
     PROCESS_INFORMATION info{};
     if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
         result.text = L"Error launching executable: " + SystemErrorText(GetLastError());

@@ -13,6 +13,7 @@
 
 #include "app/base/ComPtr.h"
 #include "app/base/Handle.h"
+#include "app/base/Narrow.h"
 #include "install/InstallerRunner.h"
 
 namespace {
@@ -31,7 +32,7 @@ public:
     explicit PathVariant(const std::wstring& path) {
         VariantInit(&value_);
         value_.vt = VT_BSTR;
-        value_.bstrVal = SysAllocStringLen(path.data(), static_cast<UINT>(path.size()));
+        value_.bstrVal = SysAllocStringLen(path.data(), CheckedNarrow<UINT>(path.size()));
     }
     PathVariant(const PathVariant&) = delete;
     PathVariant& operator=(const PathVariant&) = delete;
@@ -129,15 +130,15 @@ bool ReadEntryName(unzFile zip, std::wstring& name, bool& isFolder) {
         return false;
     isFolder = !raw.empty() && (raw.back() == '/' || raw.back() == '\\');
     UINT codePage = (info.flag & kUtf8NameFlag) ? CP_UTF8 : 437;
-    int length = MultiByteToWideChar(codePage, 0, raw.data(), static_cast<int>(raw.size()), nullptr, 0);
+    int length = MultiByteToWideChar(codePage, 0, raw.data(), CheckedNarrow<int>(raw.size()), nullptr, 0);
     if (length <= 0 && codePage != CP_UTF8) {
         codePage = CP_ACP;
-        length = MultiByteToWideChar(codePage, 0, raw.data(), static_cast<int>(raw.size()), nullptr, 0);
+        length = MultiByteToWideChar(codePage, 0, raw.data(), CheckedNarrow<int>(raw.size()), nullptr, 0);
     }
     if (length <= 0)
         return false;
     name.assign(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(codePage, 0, raw.data(), static_cast<int>(raw.size()), name.data(), length);
+    MultiByteToWideChar(codePage, 0, raw.data(), CheckedNarrow<int>(raw.size()), name.data(), length);
     return true;
 }
 

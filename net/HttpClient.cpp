@@ -3,6 +3,7 @@
 #include <new>
 #include <vector>
 
+#include "app/base/Narrow.h"
 #include "app/base/SystemError.h"
 #include "app/base/WindowsVersion.h"
 #include "net/NetLimits.h"
@@ -29,13 +30,6 @@ constexpr DWORD kSocketTimedOut = 10060;  // WSAETIMEDOUT
 
 int AsInt(DWORD value) { return static_cast<int>(value); }
 
-// Wine 8's WinHTTP crashes in its resolver thread as soon as a resolve limit is set (measured on the
-// test machines), so there the limit stays off; Windows gets it.
-DWORD ResolveLimit(DWORD milliseconds) {
-    static const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-    return wine ? 0 : milliseconds;
-}
-
 }  // namespace
 
 HttpTarget SplitUrl(const std::wstring& url, bool withQuery) {
@@ -46,7 +40,7 @@ HttpTarget SplitUrl(const std::wstring& url, bool withQuery) {
     parts.dwUrlPathLength = static_cast<DWORD>(-1);
     if (!withQuery)
         parts.dwExtraInfoLength = static_cast<DWORD>(-1);
-    ThrowLastErrorIf<HttpError>(!WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts),
+    ThrowLastErrorIf<HttpError>(!WinHttpCrackUrl(url.c_str(), CheckedNarrow<DWORD>(url.size()), 0, &parts),
                                 L"Failed to parse URL");
     if (!parts.lpszHostName || parts.dwHostNameLength == 0)
         throw HttpError(L"Failed to parse URL: no host in " + url);
@@ -76,7 +70,7 @@ HttpExchange::HttpExchange(const HttpTarget& target, const HttpOptions& options)
     ThrowLastErrorIf<HttpError>(
         !WinHttpSetOption(session_.get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols),
         L"Failed to set secure protocols");
-    ThrowLastErrorIf<HttpError>(!WinHttpSetTimeouts(session_.get(), AsInt(ResolveLimit(limits.resolveMs)),
+    ThrowLastErrorIf<HttpError>(!WinHttpSetTimeouts(session_.get(), AsInt(limits.resolveMs),
                                                     AsInt(limits.connectMs), AsInt(limits.sendMs),
                                                     AsInt(limits.receiveMs)),
                                 L"Failed to set time limits");
@@ -127,7 +121,7 @@ void HttpExchange::ReadBody(const std::function<void(const char*, DWORD)>& sink,
     auto fail = [this](const wchar_t* operation, HttpError::Step step) {
         const DWORD code = GetLastError();
         if (code == ERROR_WINHTTP_TIMEOUT || code == kSocketTimedOut)
-            throw HttpError(StalledText(receiveMs_), step, code);
+            throw HttpError(StalledText(operation, receiveMs_), step, code);
         throw HttpError(FailureText(operation, code), step, code);
     };
     std::vector<char> buffer;

@@ -14,8 +14,8 @@ struct NetLimits {
 // The limits a request starts with; read once per request.
 NetLimits CurrentNetLimits();
 
-// The failure text for a body that stayed silent for the receive limit.
-std::wstring StalledText(DWORD receiveMs);
+// The failure text for a body that stayed silent for the receive limit, named by the call that waited.
+std::wstring StalledText(const wchar_t* operation, DWORD receiveMs);
 
 // Replaces the process's limits for a scope (tests shorten them) and puts the old ones back at its end.
 class ScopedNetLimits {

@@ -4,6 +4,7 @@
 
 #include <mutex>
 
+#include "app/base/Narrow.h"
 #include "app/base/Strings.h"
 #include "app/base/SystemError.h"
 #include "net/HttpError.h"
@@ -11,8 +12,6 @@
 #include "net/Redirects.h"
 
 namespace {
-
-constexpr size_t kMaxUrlLength = 2084;
 
 std::mutex limitsMutex;
 NetLimits limits;
@@ -32,8 +31,8 @@ NetLimits CurrentNetLimits() {
     return limits;
 }
 
-std::wstring StalledText(DWORD receiveMs) {
-    return L"Failed to read data: nothing arrived for " + std::to_wstring(receiveMs / 1000) + L" seconds.";
+std::wstring StalledText(const wchar_t* operation, DWORD receiveMs) {
+    return std::wstring(operation) + L": nothing arrived for " + std::to_wstring(receiveMs / 1000) + L" seconds.";
 }
 
 ScopedNetLimits::ScopedNetLimits(const NetLimits& replacement) {
@@ -55,8 +54,8 @@ void CountRedirect(int& redirects) {
 std::wstring RedirectUrl(const std::wstring& current, const std::wstring& location) {
     std::wstring target = location;
     if (!StartsWithNoCase(target, L"http://") && !StartsWithNoCase(target, L"https://")) {
-        std::wstring combined(kMaxUrlLength, L'\0');
-        DWORD length = static_cast<DWORD>(combined.size());
+        std::wstring combined(kMaxLocationChars, L'\0');
+        DWORD length = CheckedNarrow<DWORD>(combined.size());
         if (target.empty() || FAILED(UrlCombineW(current.c_str(), target.c_str(), combined.data(), &length, 0)))
             throw HttpError(L"Invalid redirect location.");
         combined.resize(wcslen(combined.c_str()));

@@ -7,6 +7,8 @@
 constexpr int kMaxRedirects = 5;
 // Location is read into 260 bytes; a longer one is refused rather than followed half-read.
 constexpr DWORD kLocationBytes = 260;
+// The fallback transport's bound: the longest URL Windows handles.
+constexpr size_t kMaxLocationChars = 2084;
 
 // Counts one more redirect; the sixth throws HttpError, before its Location is even read.
 void CountRedirect(int& redirects);

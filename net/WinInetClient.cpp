@@ -1,7 +1,9 @@
 #include "net/WinInetClient.h"
 
+#include <algorithm>
 #include <vector>
 
+#include "app/base/Narrow.h"
 #include "app/base/SystemError.h"
 #include "net/NetLimits.h"
 #include "net/Redirects.h"
@@ -33,7 +35,7 @@ WinInetResponse SendGet(HINTERNET internet, const std::wstring& url) {
     parts.dwHostNameLength = static_cast<DWORD>(-1);
     parts.dwUrlPathLength = static_cast<DWORD>(-1);
     parts.dwExtraInfoLength = static_cast<DWORD>(-1);
-    ThrowLastErrorIf<HttpError>(!InternetCrackUrlW(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts),
+    ThrowLastErrorIf<HttpError>(!InternetCrackUrlW(url.c_str(), CheckedNarrow<DWORD>(url.size()), 0, &parts),
                                 kOpenFailure);
     const bool secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
     if ((!secure && parts.nScheme != INTERNET_SCHEME_HTTP) || !parts.lpszHostName || parts.dwHostNameLength == 0)
@@ -58,12 +60,15 @@ WinInetResponse SendGet(HINTERNET internet, const std::wstring& url) {
     return response;
 }
 
+// WinINet, which once followed redirects by itself, takes a Location of any URL length; the 260-byte
+// limit is the WinHTTP transport's.
 std::wstring Location(HINTERNET request) {
-    wchar_t location[kLocationBytes / sizeof(wchar_t)] = {};
-    DWORD size = sizeof location;
-    if (!HttpQueryInfoW(request, HTTP_QUERY_LOCATION, location, &size, nullptr))
+    std::wstring location(kMaxLocationChars + 1, L'\0');
+    DWORD size = CheckedNarrow<DWORD>(location.size() * sizeof(wchar_t));
+    if (!HttpQueryInfoW(request, HTTP_QUERY_LOCATION, location.data(), &size, nullptr))
         ThrowUnreadableLocation(GetLastError());
-    return std::wstring(location, size / sizeof(wchar_t));
+    location.resize(std::min<size_t>(size / sizeof(wchar_t), kMaxLocationChars));
+    return location;
 }
 
 }  // namespace
@@ -115,7 +120,7 @@ void ReadWinInetBody(HINTERNET request, const std::function<void(const char*, DW
         DWORD read = 0;
         if (!InternetReadFile(request, buffer.data(), kChunkBytes, &read)) {
             if (GetLastError() == ERROR_INTERNET_TIMEOUT)
-                throw HttpError(StalledText(receiveMs));
+                throw HttpError(StalledText(L"Failed to read data", receiveMs));
             break;
         }
         if (read == 0)

@@ -6,7 +6,6 @@
 # Needs port 443 free: unshare -n bash -c 'ip link set lo up; bash tools/bench-install.sh'
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${FENNIX_BUILD_DIR:-$root/build}
 runs=${RUNS:-3}
 size=$((50 * 1024 * 1024))
 source "$root/tools/bench/bench-lib.sh"

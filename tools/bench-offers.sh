@@ -5,7 +5,6 @@
 # Needs port 443 free: unshare -n bash -c 'ip link set lo up; bash tools/bench-offers.sh'
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${FENNIX_BUILD_DIR:-$root/build}
 runs=${RUNS:-5}
 source "$root/tools/bench/bench-lib.sh"
 bench_build FennixWebSetup OfferTimer ConfigRequestTimer

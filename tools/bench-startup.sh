@@ -4,13 +4,10 @@
 # Prints figures only; it asserts nothing.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${FENNIX_BUILD_DIR:-$root/build}
 runs=${RUNS:-9}
-bash "$root/tools/setup.sh" >/dev/null
-FENNIX_BUILD_DIR=$build bash "$root/tools/build.sh" >/dev/null
-cmake --build "$build" --target FennixWebSetup MinimalDialog StartTimer >/dev/null
-
-export WINEPREFIX=${FENNIX_CACHE:-/var/cache/fennix-setup}/wine64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+source "$root/tools/bench/bench-lib.sh"
+bench_build FennixWebSetup MinimalDialog StartTimer
+trap - EXIT
 display=""
 for n in $(seq 200 299); do
     if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
@@ -21,13 +18,12 @@ trap 'kill $xvfb 2>/dev/null; wait $xvfb 2>/dev/null || true' EXIT
 export DISPLAY=":$display"
 for _ in $(seq 1 100); do [ -S "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
 
-i686-w64-mingw32-strip -o "$build/MinimalDialog-stripped.exe" "$build/tools/bench/MinimalDialog.exe"
+"$([ "$arch" = i686 ] && echo i686 || echo x86_64)-w64-mingw32-strip" -o "$build/MinimalDialog-stripped.exe" "$build/tools/bench/MinimalDialog.exe"
 wizard_size=$(stat -c %s "$build/FennixWebSetup-stripped.exe")
 minimal_size=$(stat -c %s "$build/MinimalDialog-stripped.exe")
-wpath() { echo "Z:$1" | tr / '\\'; }
-wine "$build/tools/bench/StartTimer.exe" "$(wpath "$build/tools/bench/MinimalDialog.exe")" 1 >/dev/null  # warm the wineserver
-minimal_ms=$(wine "$build/tools/bench/StartTimer.exe" "$(wpath "$build/tools/bench/MinimalDialog.exe")" "$runs" | tr -d '\r')
-wizard_ms=$(wine "$build/tools/bench/StartTimer.exe" "$(wpath "$build/FennixWebSetup.exe")" "$runs" | tr -d '\r')
+"$bench_loader" "$build/tools/bench/StartTimer.exe" "$(wpath "$build/tools/bench/MinimalDialog.exe")" 1 >/dev/null  # warm the wineserver
+minimal_ms=$("$bench_loader" "$build/tools/bench/StartTimer.exe" "$(wpath "$build/tools/bench/MinimalDialog.exe")" "$runs" | tr -d '\r')
+wizard_ms=$("$bench_loader" "$build/tools/bench/StartTimer.exe" "$(wpath "$build/FennixWebSetup.exe")" "$runs" | tr -d '\r')
 
 printf '%-28s %12s %12s %8s\n' "" "wizard" "minimal" "ratio"
 printf '%-28s %12s %12s %8s\n' "stripped size (bytes)" "$wizard_size" "$minimal_size" \

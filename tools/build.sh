@@ -1,10 +1,21 @@
 #!/usr/bin/env bash
-# Configures (once) and builds the project for 32-bit Windows into build/ (or $FENNIX_BUILD_DIR).
+# Configures (once) and builds one build: tools/build.sh i686|x86_64 [TARGET...]. Each build has its
+# own toolchain file and folder (build/i686, build/x86_64, or under $FENNIX_BUILD_ROOT).
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${FENNIX_BUILD_DIR:-$root/build}
-if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-mingw.cmake" \
-        -DCMAKE_BUILD_TYPE=Release "$@"
+source "$(dirname "$0")/machine.sh"
+arch=${1:?usage: build.sh i686|x86_64 [target...]}
+shift
+case $arch in i686|x86_64) ;; *) echo "build: unknown build $arch" >&2; exit 2 ;; esac
+build=$(build_dir "$arch")
+launcher=()
+if command -v ccache >/dev/null; then
+    export CCACHE_DIR=${CCACHE_DIR:-$FENNIX_CACHE/ccache}
+    launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
-cmake --build "$build" -j"$(nproc)"
+if [ ! -f "$build/CMakeCache.txt" ]; then
+    cmake -S "$fennix_root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$fennix_root/cmake/toolchain-$arch-mingw.cmake" \
+        -DCMAKE_BUILD_TYPE=Release -DFENNIX_DEPS_DIR="$FENNIX_CACHE" "${launcher[@]}" >/dev/null
+fi
+targets=()
+for t in "$@"; do targets+=(--target "$t"); done
+cmake --build "$build" -j"$(nproc)" "${targets[@]}"

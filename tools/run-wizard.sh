@@ -1,24 +1,31 @@
 #!/usr/bin/env bash
-# Builds the wizard and runs it under Wine against the local demo backend.
+# Builds the wizard and runs it under Wine against the local demo backend: the i686 program we ship where
+# this machine runs 32-bit programs, the x86-64 build (same source, same behaviour) where it does not.
 # With a usable $DISPLAY the wizard opens there and this waits until it is closed; otherwise it runs
 # under a private Xvfb display, walks from the first page to the finish page by itself and saves a
 # screenshot of every page (their paths are printed).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${FENNIX_BUILD_DIR:-$root/build}
-cache=${FENNIX_CACHE:-/var/cache/fennix-setup}
-shots=${FENNIX_SCREENSHOTS:-$build/screenshots}
-
 bash "$root/tools/setup.sh"
-FENNIX_BUILD_DIR=$build bash "$root/tools/build.sh" >/dev/null
-cmake --build "$build" --target FennixWebSetup sample_product_setup sample_offer1_setup sample_offer2_setup \
-    sample_offer3_setup sample_offer_zip >/dev/null
+source "$root/tools/machine.sh"
+arch=$run_arch
+build=$(build_dir "$arch")
+shots=${FENNIX_SCREENSHOTS:-$build/screenshots}
+if [ "$arch" = i686 ]; then
+    echo "Running the i686 wizard (the program we ship)."
+else
+    echo "Running the x86-64 wizard: this kernel starts no 32-bit program, so the i686 one cannot run here."
+fi
+bash "$root/tools/build.sh" "$arch" FennixWebSetup WalkThrough sample_product_setup sample_offer1_setup \
+    sample_offer2_setup sample_offer3_setup sample_offer_zip >/dev/null
 
 # The demo scenario serves the installers from tools/backend/demo/installers/: the ones just built.
 mkdir -p "$root/tools/backend/demo/installers"
 cp -f "$build"/installers/*-setup.exe "$build"/installers/*-setup.zip "$root/tools/backend/demo/installers/"
 
-export WINEPREFIX=$cache/wine64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$FENNIX_CACHE/wine64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wine=$(wine_for "$arch")
+[ "$arch" = i686 ] || export WINELOADER=$wine
 pids=()
 cleanup() {
     local pid
@@ -36,7 +43,7 @@ grep -q '^ready' "$build/demo-backend.out" || { cat "$build/demo-backend.out" >&
 exe=$build/FennixWebSetup.exe
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     echo "Running the wizard on $DISPLAY; close it to end."
-    wine "$exe"
+    "$wine" "$exe"
     exit 0
 fi
 
@@ -50,13 +57,12 @@ export DISPLAY=":$display"
 for _ in $(seq 1 100); do [ -S "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
 
 # A user who accepts everything walks through the run; the launched product exits at once here.
-cmake --build "$build" --target WalkThrough >/dev/null
 export FENNIX_SAMPLE_FXWEB_NO_WINDOW=1
 mkdir -p "$shots"
 rm -f "$shots"/*.png
 wpath() { echo "Z:$1" | tr / '\\'; }
 status=0
-wine "$build/tools/walkthrough/WalkThrough.exe" "$(wpath "$exe")" "$(wpath "$shots")" | tr -d '\r' >"$build/walkthrough.out" || status=$?
+"$wine" "$build/tools/walkthrough/WalkThrough.exe" "$(wpath "$exe")" "$(wpath "$shots")" | tr -d '\r' >"$build/walkthrough.out" || status=$?
 echo "Screenshots of each page:"
 sed "s|^|  $shots/|" "$build/walkthrough.out"
 [ "$status" -eq 0 ] || { echo "the walk-through did not reach the finish page" >&2; exit 1; }

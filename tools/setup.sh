@@ -8,22 +8,24 @@ mkdir -p "$CACHE"
 stamp() { [ -f "$CACHE/$1.done" ]; }
 done_() { touch "$CACHE/$1.done"; }
 
-packages=(wine wine32:i386 wine64 g++-mingw-w64-i686-posix mingw-w64-i686-dev
-          cmake make xvfb xauth x11-utils python3 openssl ca-certificates imagemagick
-          nlohmann-json3-dev googletest dpkg-dev iproute2 util-linux procps)
+packages=(wine wine64 libc6-i386 g++-mingw-w64-i686-posix mingw-w64-i686-dev g++-mingw-w64-x86-64-posix
+          mingw-w64-x86-64-dev cmake make xvfb xauth x11-utils python3 openssl ca-certificates imagemagick
+          nlohmann-json3-dev googletest dpkg-dev iproute2 util-linux procps ccache python3-pefile)
 
 missing() {
     local p
-    for p in "${packages[@]}"; do
+    for p in "$@"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || return 0
     done
     return 1
 }
+install() {
+    if missing "$@" || ! stamp apt-update; then
+        [ -f "$CACHE/apt-update.done" ] || { apt-get update -qq; done_ apt-update; }
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$@" >/dev/null
+    fi
+}
 
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    dpkg --add-architecture i386
-    rm -f "$CACHE/apt-update.done"
-fi
 if [ -f /etc/apt/sources.list.d/debian.sources ] && [ ! -f /etc/apt/sources.list.d/debian-src.sources ]; then
     sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources \
         > /etc/apt/sources.list.d/debian-src.sources
@@ -32,39 +34,23 @@ elif [ ! -f /etc/apt/sources.list.d/debian.sources ] && ! grep -rqs '^deb-src' /
     grep -h '^deb ' /etc/apt/sources.list | sed 's/^deb /deb-src /' > /etc/apt/sources.list.d/debian-src.list
     rm -f "$CACHE/apt-update.done"
 fi
-if missing || ! stamp apt-update; then
-    apt-get update -qq
-    done_ apt-update
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${packages[@]}" >/dev/null
-fi
+install "${packages[@]}"
 
-# A kernel built without 32-bit support cannot start Wine's 32-bit loader ("Exec format error"), and
-# under WOW64 every 32-bit Windows program needs it: qemu's user-mode emulator runs such binaries
-# through binfmt_misc instead. Slower, but the same Wine and the same programs.
-if ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
-    if ! dpkg-query -W -f='${Status}' qemu-user-static 2>/dev/null | grep -q 'install ok installed'; then
-        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends qemu-user-static >/dev/null
-    fi
-    binfmt=/proc/sys/fs/binfmt_misc
-    [ -e "$binfmt/register" ] || mount -t binfmt_misc binfmt_misc "$binfmt"
-    [ -e "$binfmt/qemu-i386" ] || printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' >"$binfmt/register"
-    /lib/ld-linux.so.2 --version >/dev/null 2>&1 || { echo "setup: this machine cannot run 32-bit programs" >&2; exit 1; }
-fi
-
-# A kernel built without 32-bit support cannot start Wine's 32-bit loader ("Exec format error"), and
-# under WOW64 every 32-bit Windows program needs it: qemu's user-mode emulator runs such binaries
-# through binfmt_misc instead. Slower, but the same Wine and the same programs.
+# Some kernels start no 32-bit program ("Exec format error"), so Wine's 32-bit side cannot run there.
+# Such a machine builds both programs but runs only the x86-64 one, natively, in a 64-bit prefix made
+# without the 32-bit side. Earlier setups registered qemu to emulate it: that entry goes, since
+# emulated runs are slow and crash at random, and it would hide what the kernel can do.
 binfmt=/proc/sys/fs/binfmt_misc
-if [ -e "$binfmt/qemu-i386" ] || ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
-    if ! dpkg-query -W -f='${Status}' qemu-user-static 2>/dev/null | grep -q 'install ok installed'; then
-        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends qemu-user-static >/dev/null
+[ -e "$binfmt/qemu-i386" ] && echo -1 >"$binfmt/qemu-i386"
+if /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
+    rm -f "$CACHE/no-32bit"
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        dpkg --add-architecture i386
+        rm -f "$CACHE/apt-update.done"
     fi
-    [ -e "$binfmt/register" ] || mount -t binfmt_misc binfmt_misc "$binfmt"
-    [ -e "$binfmt/qemu-i386" ] || printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' >"$binfmt/register"
-    /lib/ld-linux.so.2 --version >/dev/null 2>&1 || { echo "setup: this machine cannot run 32-bit programs" >&2; exit 1; }
-    touch "$CACHE/i386-emulated"
+    install wine32:i386
 else
-    rm -f "$CACHE/i386-emulated"
+    touch "$CACHE/no-32bit"
 fi
 
 # Library sources from Debian's source packages; CMake cross-builds them with the project.
@@ -89,36 +75,28 @@ ln -sfn "$(ls -d "$CACHE"/src/zlib-*/ | head -n1)" "$CACHE/src/zlib"
 mkdir -p "$CACHE/include"
 ln -sfn /usr/include/nlohmann "$CACHE/include/nlohmann"
 
-# Wine prefixes: 64-bit Windows (the 32-bit program runs under WOW64) and 32-bit Windows.
+# Wine prefixes: 64-bit Windows (the x86-64 program natively, the 32-bit one under WOW64) and, where
+# 32-bit programs run, 32-bit Windows. The 64-bit loader is called by its path: /usr/bin/wine picks
+# the 32-bit one whenever wine32 is installed, and that one cannot start on every machine.
 export WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
 make_prefix() {
-    local dir=$1 arch=$2
+    local dir=$1 arch=$2 loader=/usr/lib/wine/wine64
     [ -f "$dir/.fennix-ready" ] && return 0
+    [ "$arch" = win32 ] && loader=/usr/lib/wine/wine
     rm -rf "$dir"
-    if [ "$arch" = win32 ]; then
-        WINEARCH=win32 WINEPREFIX="$dir" wineboot -i >/dev/null 2>&1
-    else
-        WINEARCH=win64 WINEPREFIX="$dir" wineboot -i >/dev/null 2>&1
-    fi
+    # Without a 32-bit side wineboot complains that it cannot start syswow64's rundll32: harmless.
+    WINELOADER=$loader WINEARCH=$arch WINEPREFIX="$dir" "$loader" wineboot -i >/dev/null 2>&1 || true
     WINEPREFIX="$dir" wineserver -w
+    [ -f "$dir/system.reg" ] || { echo "setup: no Wine prefix was made in $dir" >&2; exit 1; }
+    # A crash must fail its test at once, not wait behind Wine's crash dialog until the time limit.
+    WINELOADER=$loader WINEPREFIX="$dir" "$loader" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog \
+        /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    WINEPREFIX="$dir" wineserver -w
+    grep -q '^"ShowCrashDialog"=dword:00000000' "$dir/user.reg" || { echo "setup: $dir is incomplete" >&2; exit 1; }
     touch "$dir/.fennix-ready"
 }
-# A crash must fail its test at once, not wait behind Wine's crash dialog until the time limit; prefixes
-# made before this setting get it too.
-no_crash_dialog() {
-    local dir=$1
-    grep -q '^"ShowCrashDialog"=dword:00000000' "$dir/user.reg" 2>/dev/null && return 0
-    WINEPREFIX="$dir" wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
-    WINEPREFIX="$dir" wineserver -w
-}
 make_prefix "$CACHE/wine64" win64
-no_crash_dialog "$CACHE/wine64"
-# Under emulation a 32-bit prefix is all emulated: it takes longer to make than CI has, and the tests
-# do not use it there (tools/test.sh).
-if [ ! -f "$CACHE/i386-emulated" ]; then
-    make_prefix "$CACHE/wine32" win32
-    no_crash_dialog "$CACHE/wine32"
-fi
+[ -f "$CACHE/no-32bit" ] || make_prefix "$CACHE/wine32" win32
 # The local test backend's throwaway CA, trusted system-wide (Wine uses the system store).
 FENNIX_CACHE=$CACHE bash "$(dirname "$0")/backend/make-ca.sh"
 echo "setup: ready ($CACHE)"

@@ -1,30 +1,41 @@
 #!/usr/bin/env bash
-# Sets the machine up (once), builds everything and runs every test through Wine.
+# Sets the machine up (once), builds both builds and runs every test through Wine. Where the kernel
+# starts no 32-bit program, the i686 build is built and checked without running it, and the whole suite
+# runs on the x86-64 build, natively.
 set -euo pipefail
-root=$(cd "$(dirname "$0")/.." && pwd)
-build=${FENNIX_BUILD_DIR:-$root/build}
-cache=${FENNIX_CACHE:-/var/cache/fennix-setup}
-bash "$root/tools/setup.sh"
-FENNIX_BUILD_DIR=$build bash "$root/tools/build.sh"
-cd "$build"
+bash "$(dirname "$0")/setup.sh"
+source "$(dirname "$0")/machine.sh"
 
-selection=()
-if [ -f "$cache/i386-emulated" ]; then
-    # This kernel cannot start 32-bit programs, so qemu emulates every 32-bit Wine process, and each
-    # takes about a minute to start: the whole suite would outrun CI's time. Here the test programs
-    # run in the 64-bit prefix, except those that start the wizard or installers again and again, and
-    # the configuration, transfer and installer tests, whose threads and time checks do not survive
-    # the emulation.
-    skipped='\.win32|_e2e_test|wizard_frame_test|install_pages_test|offers_pages_test|config_test|network_test|installer_runner_test|installer_system_test'
-    echo "test: 32-bit programs run under emulation on this machine; not run here (they need a kernel with 32-bit support):"
-    ctest -N -R "$skipped" -FA ".*" | sed -n 's/^ *Test *#[0-9]*: /  skipped: /p'
-    selection=(-E "$skipped")
-fi
+# The test backend needs port 443 on loopback: a private network namespace keeps it free whatever else
+# runs on the machine, and keeps every test's traffic on this machine.
+run_ctest() {
+    local build=$1; shift
+    local args=(--test-dir "$build" --output-on-failure -j2 --timeout 900 "$@")
+    if [ "$(id -u)" = 0 ] && unshare -n true 2>/dev/null; then
+        unshare -n bash -c 'ip link set lo up && exec ctest "$@"' ctest "${args[@]}"
+    else
+        ctest "${args[@]}"
+    fi
+}
 
-# The test backend needs port 443 on loopback: a private network namespace keeps it free whatever
-# else runs on the machine, and keeps every test's traffic on this machine.
-ctest_args=(--output-on-failure -j2 --timeout 900 "${selection[@]}")
-if [ "$(id -u)" = 0 ] && unshare -n true 2>/dev/null; then
-    exec unshare -n bash -c 'ip link set lo up && exec ctest "$@"' ctest "${ctest_args[@]}"
+status=0
+for arch in i686 x86_64; do
+    echo "test: building the $arch build"
+    bash "$fennix_root/tools/build.sh" "$arch" >"$(mktemp --tmpdir "fennix-build-$arch.XXXXXX")" 2>&1 ||
+        { bash "$fennix_root/tools/build.sh" "$arch"; exit 1; }
+done
+if [ "$run_arch" = i686 ]; then
+    for arch in i686 x86_64; do
+        echo "test: the $arch build"
+        run_ctest "$(build_dir "$arch")" || status=1
+    done
+else
+    i686=$(build_dir i686)
+    echo "test: the i686 build, checked without running it"
+    run_ctest "$i686" -R '^program_check\.' || status=1
+    echo "test: the x86_64 build"
+    run_ctest "$(build_dir x86_64)" || status=1
+    echo "test: not run here, since this kernel starts no 32-bit program (the i686 build's test programs):"
+    ctest --test-dir "$i686" -N -E '^program_check\.|^layers|^backend_selftest' | sed -n 's/^ *Test *#[0-9]*: /  not run: /p'
 fi
-exec ctest "${ctest_args[@]}"
+exit $status

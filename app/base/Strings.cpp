@@ -3,24 +3,26 @@
 #include <cmath>
 #include <vector>
 
+#include "app/base/Narrow.h"
+
 namespace {
 
 std::wstring ToWide(UINT codePage, const std::string& text) {
     if (text.empty())
         return {};
-    int length = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    int length = MultiByteToWideChar(codePage, 0, text.data(), CheckedNarrow<int>(text.size()), nullptr, 0);
     std::wstring result(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), result.data(), length);
+    MultiByteToWideChar(codePage, 0, text.data(), CheckedNarrow<int>(text.size()), result.data(), length);
     return result;
 }
 
 std::string FromWide(UINT codePage, const std::wstring& text) {
     if (text.empty())
         return {};
-    int length = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+    int length = WideCharToMultiByte(codePage, 0, text.data(), CheckedNarrow<int>(text.size()), nullptr, 0,
                                      nullptr, nullptr);
     std::string result(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), result.data(), length, nullptr,
+    WideCharToMultiByte(codePage, 0, text.data(), CheckedNarrow<int>(text.size()), result.data(), length, nullptr,
                         nullptr);
     return result;
 }

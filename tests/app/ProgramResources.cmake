@@ -13,7 +13,7 @@ endfunction()
 
 # The same tests once more, under a Spanish user locale (Wine takes it from LC_ALL).
 function(fennix_add_spanish_variant name)
-    foreach(prefix win64 win32)
+    foreach(prefix ${FENNIX_TEST_PREFIXES})
         get_test_property(${name}.${prefix} ENVIRONMENT _env)
         get_test_property(${name}.${prefix} RESOURCE_LOCK _lock)
         add_test(NAME ${name}.${prefix}.es COMMAND ${name} --gtest_color=no)

@@ -13,7 +13,8 @@ fennix_save_artefacts(wizard_frame_test)
 # Next on the language page fetches the configuration from the local backend. Its fixture folder is
 # known only once tests/network/tests.cmake (included after this file) has run, hence the deferral.
 function(wizard_frame_use_backend)
-    foreach(test wizard_frame_test.win64 wizard_frame_test.win32)
+    foreach(prefix ${FENNIX_TEST_PREFIXES})
+        set(test wizard_frame_test.${prefix})
         set_property(TEST ${test} APPEND PROPERTY FIXTURES_REQUIRED backend)
         set_property(TEST ${test} APPEND PROPERTY ENVIRONMENT
             "FENNIX_BACKEND_DIR=${FENNIX_BACKEND_RUN_DIR};FENNIX_BACKEND_FILES=${CMAKE_SOURCE_DIR}/tools/backend/demo")

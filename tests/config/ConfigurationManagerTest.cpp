@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "app/base/Handle.h"
+#include "app/base/ProgramView.h"
 #include "config/ConfigurationManager.h"
+#include "tests/support/Prefix.h"
 
 namespace {
 
@@ -219,8 +221,8 @@ TEST_F(MachineIdTest, ReadsTheSixtyFourBitViewAndRetriesWhenMissing) {
     EXPECT_EQ(config.GetMachineId(), guid64);  // a read id stays for the run
 }
 
-TEST_F(MachineIdTest, ExpectedRegistryViewsForThisPrefix) {
-    const char* expected = std::getenv("FENNIX_EXPECT_WOW64");
-    ASSERT_NE(expected, nullptr);
-    EXPECT_EQ(IsWow64(), std::string(expected) == "1");
+TEST_F(MachineIdTest, ExpectedKindOfWindowsForThisPrefixAndBuild) {
+    ASSERT_NE(std::getenv("FENNIX_EXPECT_WOW64"), nullptr);
+    EXPECT_EQ(IsWow64(), testing_support::PrefixIsWow64());
+    EXPECT_EQ(Is64BitWindows(), testing_support::PrefixIs64BitWindows());
 }

@@ -9,6 +9,7 @@
 #include <set>
 
 #include "app/base/Handle.h"
+#include "tests/support/Prefix.h"
 #include "tests/support/PrivateFolders.h"
 #include "tests/support/TestBackend.h"
 #include "tests/support/WizardDriver.h"
@@ -48,8 +49,7 @@ Language Expected() {
 // Tests of both prefixes share one display: each keeps its wizard on its own half of the screen, and
 // the left end of its band clear of message boxes centred on the screen.
 void MoveToOwnPlace(HWND window) {
-    const char* wow64 = std::getenv("FENNIX_EXPECT_WOW64");
-    const int y = wow64 && std::string(wow64) == "1" ? 0 : 500;
+    const int y = testing_support::PrefixIs64BitWindows() ? 0 : 500;
     SetWindowPos(window, HWND_TOP, 0, y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
 }
 

@@ -11,10 +11,12 @@ fennix_save_artefacts(wizard_e2e_test)
 # Next on the language page fetches the configuration from the local backend. Its fixture folder is
 # known only once tests/network/tests.cmake (included after this file) has run, hence the deferral.
 function(wizard_e2e_use_backend)
-    foreach(test wizard_e2e_test.win64 wizard_e2e_test.win32 wizard_e2e_test.win64.es wizard_e2e_test.win32.es)
-        set_property(TEST ${test} APPEND PROPERTY FIXTURES_REQUIRED backend)
-        set_property(TEST ${test} APPEND PROPERTY ENVIRONMENT
-            "FENNIX_BACKEND_DIR=${FENNIX_BACKEND_RUN_DIR};FENNIX_BACKEND_FILES=${CMAKE_SOURCE_DIR}/tools/backend/demo")
+    foreach(prefix ${FENNIX_TEST_PREFIXES})
+        foreach(test wizard_e2e_test.${prefix} wizard_e2e_test.${prefix}.es)
+            set_property(TEST ${test} APPEND PROPERTY FIXTURES_REQUIRED backend)
+            set_property(TEST ${test} APPEND PROPERTY ENVIRONMENT
+                "FENNIX_BACKEND_DIR=${FENNIX_BACKEND_RUN_DIR};FENNIX_BACKEND_FILES=${CMAKE_SOURCE_DIR}/tools/backend/demo")
+        endforeach()
     endforeach()
 endfunction()
 cmake_language(DEFER CALL wizard_e2e_use_backend)

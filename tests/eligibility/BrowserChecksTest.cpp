@@ -105,7 +105,7 @@ class InternetExplorerTest : public ::testing::Test {
 protected:
     static constexpr const wchar_t* kKey = L"SOFTWARE\\Microsoft\\Internet Explorer";
     void SetUp() override {
-        UniqueRegKey key = scratch::CreateKey(HKEY_LOCAL_MACHINE, kKey, scratch::kDefaultView);
+        UniqueRegKey key = scratch::CreateKey(HKEY_LOCAL_MACHINE, kKey, scratch::kProgramView);
         wchar_t buffer[256] = {};
         DWORD size = sizeof buffer - sizeof(wchar_t);
         DWORD type = 0;
@@ -122,10 +122,10 @@ protected:
             Remove();
     }
     void Set(const std::wstring& version) {
-        scratch::SetString(HKEY_LOCAL_MACHINE, kKey, scratch::kDefaultView, L"Version", version);
+        scratch::SetString(HKEY_LOCAL_MACHINE, kKey, scratch::kProgramView, L"Version", version);
     }
     void Remove() {
-        UniqueRegKey key = scratch::CreateKey(HKEY_LOCAL_MACHINE, kKey, scratch::kDefaultView);
+        UniqueRegKey key = scratch::CreateKey(HKEY_LOCAL_MACHINE, kKey, scratch::kProgramView);
         RegDeleteValueW(key.get(), L"Version");
     }
     bool saved = false;
@@ -162,7 +162,7 @@ TEST_F(PartnerNoShowTest, StampIsTheFirstDayToShowAgain) {
 
     // Written as the product page writes it: REG_DWORD in this process's default view.
     auto writeStamp = [&](std::time_t when) {
-        scratch::SetDword(HKEY_LOCAL_MACHINE, noShowKey, scratch::kDefaultView, valueName,
+        scratch::SetDword(HKEY_LOCAL_MACHINE, noShowKey, scratch::kProgramView, valueName,
                           static_cast<DWORD>(std::stoul(LocalDateText(when))));
     };
     EXPECT_EQ(CheckPartnerNoShow(*std::make_unique<RegistryLookup>(), true, noShowKey, valueName, today),
@@ -215,8 +215,8 @@ protected:
 TEST_F(ChromeTest, FoundThroughFoldersOrRegistry) {
     const std::wstring appPathKey = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\chrome.exe";
     const std::wstring beaconKey = L"SOFTWARE\\Google\\Chrome\\BLBeacon";
-    if (scratch::KeyPresent(HKEY_LOCAL_MACHINE, appPathKey, scratch::kDefaultView) ||
-        scratch::KeyPresent(HKEY_CURRENT_USER, L"SOFTWARE\\Google", scratch::kDefaultView))
+    if (scratch::KeyPresent(HKEY_LOCAL_MACHINE, appPathKey, scratch::kProgramView) ||
+        scratch::KeyPresent(HKEY_CURRENT_USER, L"SOFTWARE\\Google", scratch::kProgramView))
         GTEST_SKIP() << "this prefix has a Chrome registration of its own";
 
     const RuleResult noChrome("NO CHROME");
@@ -227,16 +227,16 @@ TEST_F(ChromeTest, FoundThroughFoldersOrRegistry) {
 
     // App Paths names the folder; the rule adds the file name.
     createdAppPath = true;
-    scratch::SetString(HKEY_LOCAL_MACHINE, appPathKey, scratch::kDefaultView, L"Path", folder);
+    scratch::SetString(HKEY_LOCAL_MACHINE, appPathKey, scratch::kProgramView, L"Path", folder);
     EXPECT_EQ(CheckChrome(*std::make_unique<RegistryLookup>(), true, false, placeholders), std::nullopt);
     EXPECT_EQ(CheckChrome(*std::make_unique<RegistryLookup>(), false, true, placeholders), haveChrome);
     scratch::DeleteTree(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths", L"chrome.exe");
 
     // The beacon names the file itself.
     createdGoogle = true;
-    scratch::SetString(HKEY_CURRENT_USER, beaconKey, scratch::kDefaultView, L"Path", folder + L"\\old.exe");
+    scratch::SetString(HKEY_CURRENT_USER, beaconKey, scratch::kProgramView, L"Path", folder + L"\\old.exe");
     EXPECT_EQ(CheckChrome(*std::make_unique<RegistryLookup>(), true, false, placeholders), noChrome);
-    scratch::SetString(HKEY_CURRENT_USER, beaconKey, scratch::kDefaultView, L"Path", chrome);
+    scratch::SetString(HKEY_CURRENT_USER, beaconKey, scratch::kProgramView, L"Path", chrome);
     EXPECT_EQ(CheckChrome(*std::make_unique<RegistryLookup>(), true, false, placeholders), std::nullopt);
     scratch::DeleteTree(HKEY_CURRENT_USER, L"SOFTWARE", L"Google");
 

@@ -189,7 +189,7 @@ TEST_F(OfferLoop, FirstBlockingRuleInOrderIsTheOnlyOneReported) {
     const std::string missing = "missing" + std::to_string(GetCurrentProcessId()) + std::to_string(GetTickCount());
     const std::string cpuKey = "hklm\\hardware\\description\\system\\centralprocessor\\0";
     const std::wstring noShowKey = L"Software\\" + vendor + L"\\NoShow";
-    scratch::SetDword(HKEY_LOCAL_MACHINE, noShowKey, scratch::kDefaultView, BrandValueName(config->brandName),
+    scratch::SetDword(HKEY_LOCAL_MACHINE, noShowKey, scratch::kProgramView, BrandValueName(config->brandName),
                       29991231);
     const std::string noShow(noShowKey.begin(), noShowKey.end());
 
@@ -220,7 +220,7 @@ TEST_F(OfferLoop, FirstBlockingRuleInOrderIsTheOnlyOneReported) {
         {{{"pn", true}, {"pnr", noShow}}, "PN NO SHOW"},
     };
     // 64-bit Windows passes the 64-bit rule.
-    if (scratch::ExpectWow64())
+    if (scratch::ExpectWindows64())
         rows.erase(std::find_if(rows.begin(), rows.end(),
                                 [](const Row& row) { return std::string(row.text) == "64 BIT OS REQUIRED"; }));
 

@@ -70,8 +70,8 @@ TEST(ResolveRegistryView, MovesSoftwarePathsIntoTheirView) {
 }
 
 TEST(RegistryLayer, ThisPrefixIsTheExpectedKindOfWindows) {
-    EXPECT_EQ(RunsUnderWow64(), scratch::ExpectWow64());
-    EXPECT_EQ(ExpandKeySpec(L"vendor\\product").size(), scratch::ExpectWow64() ? 4u : 2u);
+    EXPECT_EQ(Is64BitWindows(), scratch::ExpectWindows64());
+    EXPECT_EQ(ExpandKeySpec(L"vendor\\product").size(), scratch::ExpectWindows64() ? 4u : 2u);
 }
 
 class RegistryLookupTest : public scratch::RegistryFixture {};
@@ -100,7 +100,7 @@ TEST_F(RegistryLookupTest, Wow6432NodeSpecTestsTheThirtyTwoBitView) {
     scratch::CreateKey(HKEY_LOCAL_MACHINE, VendorPath(), kView32);
     RegistryLookup lookup;
     // On 32-bit Windows there is no redirection, so the 32-bit key path never exists.
-    EXPECT_EQ(lookup.AnyKeyExists({keySpec}), scratch::ExpectWow64());
+    EXPECT_EQ(lookup.AnyKeyExists({keySpec}), scratch::ExpectWindows64());
 }
 
 TEST_F(RegistryLookupTest, UpperCaseSpecIsLowerCasedAndFullPathsOpenDirectly) {
@@ -109,8 +109,8 @@ TEST_F(RegistryLookupTest, UpperCaseSpecIsLowerCasedAndFullPathsOpenDirectly) {
     EXPECT_TRUE(lookup.AnyKeyExists({L"HKLM\\SOFTWARE\\" + vendor + L"\\SUB"}));
     EXPECT_TRUE(lookup.AnyKeyExists({L"HKLM\\Hardware\\Description\\System"}));
     EXPECT_FALSE(lookup.AnyKeyExists({L"HKLM\\Hardware\\" + vendor}));
-    // A key path that the caller did not lower-case is tested directly, in the default view.
-    scratch::CreateKey(HKEY_LOCAL_MACHINE, VendorPath(L"Default"), scratch::kDefaultView);
+    // A key path that the caller did not lower-case is tested directly, in the program's own view.
+    scratch::CreateKey(HKEY_LOCAL_MACHINE, VendorPath(L"Default"), scratch::kProgramView);
     EXPECT_TRUE(lookup.KeyExists(L"hkey_local_machine\\SOFTWARE\\" + vendor + L"\\Default"));
 }
 
@@ -148,7 +148,7 @@ TEST_F(RegistryLookupTest, ReadRegistryStringTypesAndViews) {
     RegistryLookup lookup;
     const std::wstring lower = L"software\\" + Lower(vendor);
     const std::wstring mixed = L"SOFTWARE\\" + vendor;
-    const bool wow64 = scratch::ExpectWow64();
+    const bool wow64 = scratch::ExpectWindows64();
     // Lower-case "software": the 64-bit view first, then the 32-bit one. Capitals: the default view only.
     using Result = std::pair<bool, std::wstring>;
     EXPECT_EQ(lookup.ReadRegistryString(L"hkey_local_machine", lower, L"Text"),

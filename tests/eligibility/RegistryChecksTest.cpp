@@ -57,7 +57,7 @@ TEST_F(RegistryRulesTest, BlockingValues) {
 }
 
 TEST_F(RegistryRulesTest, ValueDataMatchesByType) {
-    const REGSAM view = scratch::ExpectWow64() ? kView32 : kView64;
+    const REGSAM view = scratch::ExpectWindows64() ? kView32 : kView64;
     scratch::SetString(HKEY_LOCAL_MACHINE, VendorPath(), view, L"Mode", L"On");
     scratch::SetDword(HKEY_LOCAL_MACHINE, VendorPath(), view, L"Level", 3);
     scratch::SetQword(HKEY_CURRENT_USER, VendorPath(), view, L"Big", 5000000000ull);

@@ -10,18 +10,12 @@
 #include <vector>
 
 #include "app/base/Handle.h"
+#include "app/base/ProgramView.h"
+#include "tests/support/Prefix.h"
 
 namespace scratch {
 
-inline bool ExpectWow64() {
-    const char* expected = std::getenv("FENNIX_EXPECT_WOW64");
-    return expected && std::string(expected) == "1";
-}
-
-inline bool IsWow64() {
-    BOOL wow64 = FALSE;
-    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
-}
+inline bool ExpectWindows64() { return testing_support::PrefixIs64BitWindows(); }
 
 // "FennixTest" plus process id and tick count: unique per run, mixed case on purpose.
 inline std::wstring UniqueName(const wchar_t* stem = L"FennixTest") {
@@ -32,7 +26,8 @@ inline std::wstring UniqueName(const wchar_t* stem = L"FennixTest") {
 
 constexpr REGSAM kView64 = KEY_WOW64_64KEY;
 constexpr REGSAM kView32 = KEY_WOW64_32KEY;
-constexpr REGSAM kDefaultView = 0;
+// The view the 32-bit program reads when a rule names none.
+constexpr REGSAM kProgramView = kProgramRegistryView;
 
 inline UniqueRegKey CreateKey(HKEY root, const std::wstring& path, REGSAM view) {
     UniqueRegKey key;

@@ -7,7 +7,7 @@ fennix_add_test(installer_system_test SOURCES installer/InstallerSystemTest.cpp 
 foreach(_test installer_runner_test installer_system_test)
     add_dependencies(${_test} sample_product_setup sample_offer1_setup sample_offer2_setup sample_offer3_setup
         sample_offer_zip)
-    foreach(_prefix win64 win32)
+    foreach(_prefix ${FENNIX_TEST_PREFIXES})
         set_property(TEST ${_test}.${_prefix} APPEND PROPERTY ENVIRONMENT "FENNIX_INSTALLERS_DIR=${FENNIX_INSTALLERS_DIR}")
     endforeach()
 endforeach()

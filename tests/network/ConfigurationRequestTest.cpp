@@ -61,6 +61,7 @@ TEST_F(ConfigurationRequestTest, RetriesAndWhatCountsAsAnAnswer) {
         {"whitespace only", {{"path", "/o"}, {"body", " \r\n\t \n"}}, 1, "trelvo"},
         {"trailing text after the value", {{"path", "/o"}, {"body", "{\"l\":\"US\"} x"}}, 1, "parse_error"},
         {"a dropped connection ends at once", {{"path", "/o"}, {"fault", "reset"}}, 1, "trelvo"},
+        {"a 3xx is never the answer", {{"path", "/o"}, {"status", 302}, {"body", "{\"l\":\"US\"}"}}, 1, "trelvo"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

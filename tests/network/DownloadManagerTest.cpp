@@ -302,10 +302,11 @@ TEST_F(DownloadManagerTest, AsyncMemoryDownloadCallsBackOnItsOwnThread) {
 }
 
 // A server that accepts and then stays silent ends each transport at its time limit, before or inside the body.
-// Off until it passes here: under the test machines' Wine the first silent request has not ended at all.
+// Off until the network layer has a watchdog of its own: natively under this Wine the limits end a stalled
+// WinHTTP body, but neither a response that never comes (WinHTTP, WinINet) nor a stalled WinINet body.
 TEST_F(DownloadManagerTest, DISABLED_SilentServerEndsEveryTransferAtItsLimit) {
     ScopedNetLimits limits({2000, 2000, 2000, 2000});
-    const std::wstring stalled = L"Failed to read data: nothing arrived for 2 seconds.";
+    const std::wstring stalled = L": nothing arrived for 2 seconds.";
     struct Case {
         const char* name;
         json route;
@@ -316,7 +317,7 @@ TEST_F(DownloadManagerTest, DISABLED_SilentServerEndsEveryTransferAtItsLimit) {
          L"[WINHTTP] Failed to receive response: 12002 - ", L" [WININET] Failed to open URL:: 12002 - "},
         {"the body stops after 300 of 1000 bytes",
          {{"path", "/dl/hang.bin"}, {"body_size", 1000}, {"fault", "hang"}, {"send_bytes", 300}, {"hang_seconds", 20}},
-         L"[WINHTTP] " + stalled, L" [WININET] " + stalled},
+         L"[WINHTTP] Failed to query data" + stalled, L" [WININET] Failed to read data" + stalled},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -14,6 +14,8 @@ trap '"$here/backend-stop.sh" "$work" >/dev/null 2>&1; rm -rf "$work"' EXIT
 "$here/backend-start.sh" "$work" "$root/tools/backend/server.py" >/dev/null
 echo "{\"routes\": [{\"path\": \"/bench.bin\", \"body_size\": $size}]}" >"$work/scenario.json"
 
+# The x86-64 build runs through Wine's 64-bit loader.
+grep -q 'toolchain-x86_64' "$build/CMakeCache.txt" && export FENNIX_WINE=/usr/lib/wine/wine64
 [ -d "$prefix" ] || cp -a "${FENNIX_WINE_PREFIX:-/var/cache/fennix-setup/wine64}" "$prefix"
 out=$(WINEPREFIX=$prefix "$root/tools/wine-run.sh" "$build/tests/download_benchmark.exe" /bench.bin)
 echo "$out" | grep -v '^engine-rate'

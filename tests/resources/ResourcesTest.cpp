@@ -37,7 +37,7 @@ TEST_F(WizardResources, ManifestAsksForAdministratorAndCommonControlsSix) {
     ASSERT_FALSE(manifest.empty());
     for (const char* expected : {"level=\"requireAdministrator\"", "uiAccess=\"false\"",
                                  "name=\"Microsoft.Windows.Common-Controls\"", "version=\"6.0.0.0\"",
-                                 "processorArchitecture=\"x86\"", ">true</dpiAware>",
+                                 "processorArchitecture=\"*\"", ">true</dpiAware>",
                                  "{e2011457-1546-43c5-a5fe-008deee3d3f0}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"})
         EXPECT_NE(manifest.find(expected), std::string::npos) << expected;
 }

@@ -9,7 +9,12 @@ namespace testing_support {
 constexpr char kPrefixWindowsVersion[] = "6.1.7601";
 constexpr char kPrefixWindowsMajorMinor[] = "6.1";
 
-// Whether the 32-bit program runs under WOW64 here: ctest says so per prefix (FENNIX_EXPECT_WOW64).
+// What ctest says of the prefix and build: 64-bit Windows (what both builds must see in the 64-bit
+// prefix) and WOW64 (only the i686 build there).
+inline bool PrefixIs64BitWindows() {
+    const char* expected = std::getenv("FENNIX_EXPECT_WINDOWS64");
+    return expected && std::string(expected) == "1";
+}
 inline bool PrefixIsWow64() {
     const char* expected = std::getenv("FENNIX_EXPECT_WOW64");
     return expected && std::string(expected) == "1";

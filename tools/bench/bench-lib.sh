@@ -1,13 +1,16 @@
-# Sourced by tools/bench-offers.sh and tools/bench-install.sh: build the named targets, a private
-# Xvfb display and the local backend, both stopped by pid on exit (with Wine's own processes).
-# Expects $root and $build; sets $work, wpath, bench_start_backend.
+# Sourced by the benchmark scripts: build the named targets of the build this machine runs (both sides
+# of every ratio come from that one build), a private Xvfb display and the local backend, both stopped
+# by pid on exit (with Wine's own processes). Expects $root; sets $build, $arch, wpath,
+# bench_start_backend, bench_wine.
+bash "$root/tools/setup.sh" >/dev/null
+source "$root/tools/machine.sh"
+arch=${FENNIX_BENCH_ARCH:-$run_arch}
+build=$(build_dir "$arch")
+bench_loader=$(wine_for "$arch")
+[ "$arch" = i686 ] || export WINELOADER=$bench_loader
+echo "benchmarks of the $arch build"
 bench_build() {
-    bash "$root/tools/setup.sh" >/dev/null
-    if [ ! -f "$build/CMakeCache.txt" ]; then
-        cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-mingw.cmake" \
-            -DCMAKE_BUILD_TYPE=Release >/dev/null
-    fi
-    cmake --build "$build" -j"$(nproc)" --target "$@" >/dev/null
+    bash "$root/tools/build.sh" "$arch" "$@" >/dev/null
 }
 
 export WINEPREFIX=${WINEPREFIX:-${FENNIX_CACHE:-/var/cache/fennix-setup}/wine64}
@@ -51,7 +54,7 @@ bench_wine() {
     local out rc=0
     bench_wine_used=1
     out=$(mktemp)
-    wine "$@" >"$out" 2>/dev/null </dev/null || rc=$?
+    "$bench_loader" "$@" >"$out" 2>/dev/null </dev/null || rc=$?
     tr -d '\r' <"$out"
     rm -f "$out"
     return $rc
