@@ -81,6 +81,11 @@ HttpExchange::HttpExchange(const HttpTarget& target, const HttpOptions& options)
     request_.reset(WinHttpOpenRequest(connection_.get(), options.method, target.path.c_str(), nullptr,
                                       WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, flags));
     ThrowLastErrorIf<HttpError>(!request_, L"Failed to open request");
+    // The wait for the response has a limit of its own; without it this Wine's WinHTTP waits for good.
+    DWORD responseMs = limits.receiveMs;
+    ThrowLastErrorIf<HttpError>(!WinHttpSetOption(request_.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &responseMs,
+                                                  sizeof responseMs),
+                                L"Failed to set time limits");
     DWORD feature = WINHTTP_DISABLE_REDIRECTS;
     ThrowLastErrorIf<HttpError>(
         !WinHttpSetOption(request_.get(), WINHTTP_OPTION_DISABLE_FEATURE, &feature, sizeof feature),
@@ -95,7 +100,10 @@ void HttpExchange::Send(const char* body, DWORD length) {
     ThrowLastErrorIf<HttpError>(!WinHttpSendRequest(request_.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
                                                     const_cast<char*>(body), length, length, 0),
                                 L"Failed to send request");
-    ThrowLastErrorIf<HttpError>(!WinHttpReceiveResponse(request_.get(), nullptr), L"Failed to receive response");
+    if (!WinHttpReceiveResponse(request_.get(), nullptr)) {
+        const DWORD code = GetLastError();
+        ThrowSystemError<HttpError>(L"Failed to receive response", code == kSocketTimedOut ? ERROR_WINHTTP_TIMEOUT : code);
+    }
     DWORD size = sizeof status_;
     if (!WinHttpQueryHeaders(request_.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                              WINHTTP_HEADER_NAME_BY_INDEX, &status_, &size, WINHTTP_NO_HEADER_INDEX))

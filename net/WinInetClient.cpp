@@ -15,16 +15,24 @@ constexpr DWORD kOpenFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE
                              INTERNET_FLAG_NO_AUTO_REDIRECT;
 constexpr wchar_t kOpenFailure[] = L"Failed to open URL:";
 
+// Some WinINet versions report an expired receive limit as a dropped connection: a call that failed so
+// after waiting out the whole limit timed out.
+DWORD TimeoutAware(DWORD code, ULONGLONG startTick, DWORD limitMs) {
+    const bool waitedOut = GetTickCount64() - startTick + 100 >= limitMs;
+    return code == ERROR_INTERNET_CONNECTION_ABORTED && waitedOut ? ERROR_INTERNET_TIMEOUT : code;
+}
+
 void SetLimit(HINTERNET internet, DWORD option, DWORD milliseconds) {
     ThrowLastErrorIf<HttpError>(!InternetSetOptionW(internet, option, &milliseconds, sizeof milliseconds),
                                 L"Failed to set time limits");
 }
 
-// The request's own limits: some WinINet versions ignore the send and receive limits of the internet handle.
-void SetRequestLimits(HINTERNET request) {
+// The limits again on the connection and on the request: some WinINet versions ignore the send and
+// receive limits of the internet handle.
+void SetTransferLimits(HINTERNET handle) {
     const NetLimits limits = CurrentNetLimits();
-    SetLimit(request, INTERNET_OPTION_SEND_TIMEOUT, limits.sendMs);
-    SetLimit(request, INTERNET_OPTION_RECEIVE_TIMEOUT, limits.receiveMs);
+    SetLimit(handle, INTERNET_OPTION_SEND_TIMEOUT, limits.sendMs);
+    SetLimit(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, limits.receiveMs);
 }
 
 // Connect, open and send one request by hand: InternetOpenUrl would send before the limits could be set.
@@ -52,11 +60,14 @@ WinInetResponse SendGet(HINTERNET internet, const std::wstring& url) {
     response.connection.reset(
         InternetConnectW(internet, host.c_str(), parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     ThrowLastErrorIf<HttpError>(!response.connection, kOpenFailure);
+    SetTransferLimits(response.connection.get());
     response.request.reset(HttpOpenRequestW(response.connection.get(), L"GET", path.c_str(), nullptr, nullptr,
                                             nullptr, kOpenFlags | (secure ? INTERNET_FLAG_SECURE : 0), 0));
     ThrowLastErrorIf<HttpError>(!response.request, kOpenFailure);
-    SetRequestLimits(response.request.get());
-    ThrowLastErrorIf<HttpError>(!HttpSendRequestW(response.request.get(), nullptr, 0, nullptr, 0), kOpenFailure);
+    SetTransferLimits(response.request.get());
+    const ULONGLONG start = GetTickCount64();
+    if (!HttpSendRequestW(response.request.get(), nullptr, 0, nullptr, 0))
+        ThrowSystemError<HttpError>(kOpenFailure, TimeoutAware(GetLastError(), start, CurrentNetLimits().receiveMs));
     return response;
 }
 
@@ -118,8 +129,9 @@ void ReadWinInetBody(HINTERNET request, const std::function<void(const char*, DW
         if (cancelled && *cancelled)
             throw HttpError(L"Download cancelled.");
         DWORD read = 0;
+        const ULONGLONG start = GetTickCount64();
         if (!InternetReadFile(request, buffer.data(), kChunkBytes, &read)) {
-            if (GetLastError() == ERROR_INTERNET_TIMEOUT)
+            if (TimeoutAware(GetLastError(), start, receiveMs) == ERROR_INTERNET_TIMEOUT)
                 throw HttpError(StalledText(L"Failed to read data", receiveMs));
             break;
         }

@@ -250,7 +250,8 @@ TEST_F(PackageTest, RecordShownDateWritesTheNoShowDate) {
     ASSERT_TRUE(package->RecordShownDate());
 
     UniqueRegKey handle;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, handle.put()), ERROR_SUCCESS);
+    // Where the 32-bit program writes it, from either build.
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ | KEY_WOW64_32KEY, handle.put()), ERROR_SUCCESS);
     DWORD value = 0, size = sizeof value, type = 0;
     std::wstring name = BrandValueName(L"Quorvane");
     EXPECT_EQ(name.size(), 32u);
@@ -263,8 +264,8 @@ TEST_F(PackageTest, RecordShownDateWritesTheNoShowDate) {
     DWORD expected = (local.tm_year + 1900) * 10000 + (local.tm_mon + 1) * 100 + local.tm_mday;
     EXPECT_EQ(value, expected);
     handle.reset();
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, key.c_str());
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\FennixTests");
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), KEY_WOW64_32KEY, 0);
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\FennixTests", KEY_WOW64_32KEY, 0);
 
     EXPECT_FALSE(Make(BaseOffer())->RecordShownDate()) << "no key, nothing written";
 }

@@ -166,13 +166,18 @@ TEST(ProductPage, ArrivalOnAPartnerOfferDelaysItsNextShowing) {
     auto page = Place<ProductPage>(host, pressed, host.Languages(L"en_US"), offer);
     page->OnNavigateToPage();
 
+    // The 32-bit program's view, from either build.
     HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_READ, &key), ERROR_SUCCESS);
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_READ | KEY_WOW64_32KEY, &key), ERROR_SUCCESS);
     DWORD values = 0;
     RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr, nullptr, nullptr);
     RegCloseKey(key);
     EXPECT_EQ(values, 1u);
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\FennixOffersTest");
+    HKEY software = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY, &software) == ERROR_SUCCESS) {
+        RegDeleteTreeA(software, "FennixOffersTest");
+        RegCloseKey(software);
+    }
     EXPECT_EQ(scope.config.shownPackages, PackageList{offer});
 }
 
