@@ -9,7 +9,8 @@ case $arch in i686|x86_64) ;; *) echo "build: unknown build $arch" >&2; exit 2 ;
 build=$(build_dir "$arch")
 launcher=()
 if command -v ccache >/dev/null; then
-    export CCACHE_DIR=${CCACHE_DIR:-$FENNIX_CACHE/ccache}
+    # Paths relative to the checkout, so that another clone (CI's) hits the same cache.
+    export CCACHE_DIR=${CCACHE_DIR:-$FENNIX_CACHE/ccache} CCACHE_BASEDIR=$fennix_root CCACHE_NOHASHDIR=1
     launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 if [ ! -f "$build/CMakeCache.txt" ]; then

@@ -20,9 +20,10 @@ run_ctest() {
 
 status=0
 for arch in i686 x86_64; do
-    echo "test: building the $arch build"
-    bash "$fennix_root/tools/build.sh" "$arch" >"$(mktemp --tmpdir "fennix-build-$arch.XXXXXX")" 2>&1 ||
-        { bash "$fennix_root/tools/build.sh" "$arch"; exit 1; }
+    log=$(build_dir "$arch").log
+    mkdir -p "$(dirname "$log")"
+    echo "test: building the $arch build (log: $log)"
+    bash "$fennix_root/tools/build.sh" "$arch" >"$log" 2>&1 || { tail -n 40 "$log"; exit 1; }
 done
 if [ "$run_arch" = i686 ]; then
     for arch in i686 x86_64; do
