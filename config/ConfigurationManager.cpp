@@ -4,8 +4,8 @@
 #include <shlwapi.h>
 
 #include <ctime>
-#include <memory>
 #include <map>
+#include <memory>
 
 #include "app/base/Handle.h"
 #include "app/base/Strings.h"

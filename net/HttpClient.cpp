@@ -102,7 +102,8 @@ void HttpExchange::Send(const char* body, DWORD length) {
                                 L"Failed to send request");
     if (!WinHttpReceiveResponse(request_.get(), nullptr)) {
         const DWORD code = GetLastError();
-        ThrowSystemError<HttpError>(L"Failed to receive response", code == kSocketTimedOut ? ERROR_WINHTTP_TIMEOUT : code);
+        ThrowSystemError<HttpError>(L"Failed to receive response",
+                                    code == kSocketTimedOut ? ERROR_WINHTTP_TIMEOUT : code);
     }
     DWORD size = sizeof status_;
     if (!WinHttpQueryHeaders(request_.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
