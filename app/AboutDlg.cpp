@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "app/base/Strings.h"
 #include "config/ConfigurationManager.h"
 #include "resources/resource.h"
+#include "win32/Strings.h"
 
 CAboutDlg::CAboutDlg() : Dialog(IDD_ABOUTBOX) {}
 

@@ -1,6 +1,6 @@
 // The small about box reached from the wizard's system menu.
 #pragma once
-#include "app/base/Dialog.h"
+#include "win32/Dialog.h"
 
 class CAboutDlg : public Dialog {
 public:

@@ -2,7 +2,7 @@
 #pragma once
 #include <windows.h>
 
-#include "app/base/Handle.h"
+#include "win32/Handle.h"
 
 class CTrelvoApp {
 public:

@@ -5,7 +5,6 @@
 #include "app/AboutDlg.h"
 #include "app/OfferNavigation.h"
 #include "app/PageList.h"
-#include "app/base/WizardMessages.h"
 #include "backend/LoadingPage.h"
 #include "backend/Package.h"
 #include "config/BuildConfig.h"
@@ -29,6 +28,7 @@
 #include "pages/WarningPageQVClassic.h"
 #include "pages/WelcomePageIsv.h"
 #include "resources/resource.h"
+#include "win32/WizardMessages.h"
 
 namespace {
 

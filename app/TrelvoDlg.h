@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "app/OfferNavigation.h"
-#include "app/base/Dialog.h"
-#include "app/base/Handle.h"
-#include "app/ui/IPage.h"
-#include "app/ui/StaticFromImage.h"
+#include "pagebase/IPage.h"
+#include "pagebase/StaticFromImage.h"
+#include "win32/Dialog.h"
+#include "win32/Handle.h"
 
 class ErrorPage;
 struct PageEntry;

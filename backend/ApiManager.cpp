@@ -7,11 +7,11 @@
 #include <mutex>
 #include <thread>
 
-#include "app/base/Strings.h"
-#include "app/base/WindowsVersion.h"
 #include "config/ConfigurationManager.h"
 #include "events/PostJson.h"
 #include "events/TrelvoException.h"
+#include "win32/Strings.h"
+#include "win32/WindowsVersion.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/base/WindowsVersion.h"
+#include "win32/WindowsVersion.h"
 
 class ApiManager {
 public:

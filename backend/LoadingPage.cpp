@@ -6,9 +6,6 @@
 #include <shlwapi.h>
 #include <gdiplus.h>
 
-#include "app/base/Narrow.h"
-#include "app/base/Strings.h"
-#include "app/base/WizardMessages.h"
 #include "backend/ApiManager.h"
 #include "backend/Package.h"
 #include "config/ConfigurationManager.h"
@@ -16,6 +13,9 @@
 #include "locale/LanguageManager.h"
 #include "net/DownloadManager.h"
 #include "resources/resource.h"
+#include "win32/Narrow.h"
+#include "win32/Strings.h"
+#include "win32/WizardMessages.h"
 
 namespace {
 

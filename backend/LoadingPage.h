@@ -10,8 +10,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/ui/IPage.h"
 #include "eligibility/EligibilityChecker.h"
+#include "pagebase/IPage.h"
 
 class ConfigurationManager;
 class Package;
@@ -32,8 +32,6 @@ public:
     ~LoadingPage() override;
 
     void OnNavigateToPage() override;
-    void SetButtonCallback(ButtonCallback callback) override { buttonCallback = std::move(callback); }
-    void SetErrorCallback(ErrorCallback callback) override { errorCallback = std::move(callback); }
     std::wstring GetPageName() const override { return L"LoadingPage"; }
 
     // May be called from a download thread: the callback must only store the list and post.

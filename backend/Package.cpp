@@ -8,16 +8,16 @@
 #include <ctime>
 #include <thread>
 
-#include "app/base/Handle.h"
-#include "app/base/Narrow.h"
-#include "app/base/ProgramView.h"
-#include "app/base/Strings.h"
 #include "backend/ApiManager.h"
 #include "config/ConfigurationManager.h"
 #include "config/FolderPlaceholders.h"
 #include "eligibility/BrowserChecks.h"
 #include "events/PostJson.h"
 #include "net/DownloadManager.h"
+#include "win32/Handle.h"
+#include "win32/Narrow.h"
+#include "win32/ProgramView.h"
+#include "win32/Strings.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/base/Strings.h"
+#include "win32/Strings.h"
 
 // Name to value, iterated in insertion order; an insertion never replaces an earlier entry.
 class PackageParameters {

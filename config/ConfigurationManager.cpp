@@ -7,10 +7,10 @@
 #include <map>
 #include <memory>
 
-#include "app/base/Handle.h"
-#include "app/base/Strings.h"
 #include "config/BuildConfig.h"
 #include "config/FolderPlaceholders.h"
+#include "win32/Handle.h"
+#include "win32/Strings.h"
 
 namespace {
 
@@ -201,4 +201,8 @@ std::string GetCurrentTimeMillis() {
     constexpr long long kEpochTicks = 116444736000000000LL;  // 1601-01-01 to 1970-01-01 in 100 ns units
     long long millis = (static_cast<long long>(ticks.QuadPart) - kEpochTicks) / 10000;
     return std::to_string(millis);
+}
+
+std::wstring ExpandFolderPlaceholders(const std::wstring& text) {
+    return ExpandFolderPlaceholders(text, ConfigurationManager::GetInstance()->GetFolderPlaceholders());
 }

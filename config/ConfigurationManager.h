@@ -107,3 +107,5 @@ std::wstring CreatePrivateTempFolder();
 std::string GetCurrentTimeMillis();
 // The machine GUID (value MachineGuid of HKLM\<key>) from the 64-bit registry view, "" when it cannot be read.
 std::string ReadMachineGuid(const std::string& key = kMachineGuidKey);
+// ExpandFolderPlaceholders with the run's table from the configuration.
+std::wstring ExpandFolderPlaceholders(const std::wstring& text);

@@ -3,8 +3,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include "app/base/ProgramView.h"
-#include "config/ConfigurationManager.h"
+#include "win32/ProgramView.h"
 
 namespace {
 
@@ -50,8 +49,4 @@ std::wstring ExpandFolderPlaceholders(const std::wstring& text, const Placeholde
         }
     }
     return result;
-}
-
-std::wstring ExpandFolderPlaceholders(const std::wstring& text) {
-    return ExpandFolderPlaceholders(text, ConfigurationManager::GetInstance()->GetFolderPlaceholders());
 }

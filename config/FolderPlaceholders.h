@@ -12,5 +12,3 @@ void FillFolderPlaceholders(PlaceholderTable& table, PlaceholderTable& table64, 
 // Replaces each token of the table, visiting entries in table order; case-sensitive, every occurrence,
 // and text inserted by one entry is not searched again by that entry.
 std::wstring ExpandFolderPlaceholders(const std::wstring& text, const PlaceholderTable& table);
-// The same with the run's table from the configuration.
-std::wstring ExpandFolderPlaceholders(const std::wstring& text);

@@ -5,12 +5,12 @@
 #include <cwchar>
 #include <vector>
 
-#include "app/base/Handle.h"
-#include "app/base/Strings.h"
 #include "config/FolderPlaceholders.h"
 #include "eligibility/NumberConversions.h"
 #include "eligibility/SystemChecks.h"
 #include "events/CryptoHash.h"
+#include "win32/Handle.h"
+#include "win32/Strings.h"
 
 
 bool UninstallStampTooRecent(uint64_t stampSeconds, int32_t minDays, uint64_t now) {

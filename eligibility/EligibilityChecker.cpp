@@ -1,10 +1,10 @@
 #include "eligibility/EligibilityChecker.h"
 
-#include "app/base/Strings.h"
-#include "app/base/WindowsVersion.h"
 #include "config/ConfigurationManager.h"
 #include "eligibility/BrowserChecks.h"
 #include "eligibility/FrequencyChecks.h"
+#include "win32/Strings.h"
+#include "win32/WindowsVersion.h"
 
 EligibilityChecker::EligibilityChecker(int maxOffers, std::shared_ptr<ConfigurationManager> config,
                                        RejectionReporter reporter, Clock clock)

@@ -4,7 +4,7 @@
 #include <atomic>
 #include <cwctype>
 
-#include "app/base/Narrow.h"
+#include "win32/Narrow.h"
 
 const std::vector<std::wstring> hiveNames = {L"hkey_local_machine", L"hkey_current_user", L"hkey_classes_root",
                                              L"hkey_users", L"hkey_current_config"};

@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/base/Handle.h"
-#include "app/base/ProgramView.h"
+#include "win32/Handle.h"
+#include "win32/ProgramView.h"
 
 namespace win32 {
 

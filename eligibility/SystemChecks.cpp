@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <cwchar>
 
-#include "app/base/Handle.h"
-#include "app/base/ProgramView.h"
-#include "app/base/Strings.h"
+#include "win32/Handle.h"
+#include "win32/ProgramView.h"
+#include "win32/Strings.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <windows.h>
 #include <wincrypt.h>
 
-#include "app/base/Handle.h"
-#include "app/base/Narrow.h"
+#include "win32/Handle.h"
+#include "win32/Narrow.h"
 
 namespace {
 

@@ -2,11 +2,11 @@
 
 #include <windows.h>
 
-#include "app/base/ProgramView.h"
-#include "app/base/Strings.h"
-#include "app/base/WindowsVersion.h"
 #include "config/ConfigurationManager.h"
 #include "events/CryptoHash.h"
+#include "win32/ProgramView.h"
+#include "win32/Strings.h"
+#include "win32/WindowsVersion.h"
 
 std::string EventSignature(const std::string& machineId, const std::string& sessionId) {
     return Sha256Hex(machineId + sessionId);

@@ -4,12 +4,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/base/Narrow.h"
-#include "app/base/Strings.h"
-#include "app/base/WindowsVersion.h"
 #include "events/TrelvoException.h"
 #include "net/HttpClient.h"
 #include "net/Redirects.h"
+#include "win32/Narrow.h"
+#include "win32/Strings.h"
+#include "win32/WindowsVersion.h"
 
 namespace {
 

@@ -4,13 +4,13 @@
 
 #include <chrono>
 
-#include "app/base/Strings.h"
-#include "app/base/WizardMessages.h"
-#include "app/ui/PageSupport.h"
 #include "backend/Package.h"
 #include "config/ConfigurationManager.h"
 #include "locale/LanguageManager.h"
+#include "pagebase/PageSupport.h"
 #include "resources/resource.h"
+#include "win32/Strings.h"
+#include "win32/WizardMessages.h"
 
 namespace {
 

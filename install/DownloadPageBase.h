@@ -11,11 +11,11 @@
 #include <utility>
 #include <vector>
 
-#include "app/ui/IPage.h"
-#include "app/ui/StaticFromImage.h"
 #include "install/InstallPlan.h"
 #include "install/InstallerRunner.h"
 #include "net/DownloadManager.h"
+#include "pagebase/IPage.h"
+#include "pagebase/StaticFromImage.h"
 
 class Package;
 
@@ -32,8 +32,6 @@ public:
     std::wstring GetPageName() const override { return rules_.pageName; }
     // Plans the product, then every accepted offer, and starts the first download.
     void OnNavigateToPage() override;
-    void SetButtonCallback(ButtonCallback callback) override { buttonCallback = std::move(callback); }
-    void SetErrorCallback(ErrorCallback callback) override { errorCallback = std::move(callback); }
     // The wizard learns through these that installers are running (its closing question changes);
     // only a family that installs its product calls them.
     void SetInstallationStartedCallback(InstallationCallback callback) { installationStarted_ = std::move(callback); }

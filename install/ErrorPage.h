@@ -1,14 +1,13 @@
 // The page on which a failed run ends: a red cross, the title and text the wizard gives it, and Close.
 #pragma once
-#include "app/ui/IPage.h"
-#include "app/ui/StaticFromImage.h"
+#include "pagebase/IPage.h"
+#include "pagebase/StaticFromImage.h"
 
 class ErrorPage : public IPage {
 public:
     explicit ErrorPage(std::shared_ptr<LanguageManager> languageManager);
 
     void OnNavigateToPage() override {}
-    void SetButtonCallback(ButtonCallback callback) override { buttonCallback = std::move(callback); }
     // The error page reports no errors of its own.
     void SetErrorCallback(ErrorCallback) override {}
     std::wstring GetPageName() const override { return L"ErrorPage"; }

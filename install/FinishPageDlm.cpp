@@ -1,8 +1,8 @@
 #include "install/FinishPageDlm.h"
 
-#include "app/ui/PageSupport.h"
 #include "config/ConfigurationManager.h"
 #include "install/FinishPageSupport.h"
+#include "pagebase/PageSupport.h"
 #include "resources/resource.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Finish page of the DLM wizard: start the downloaded file or show it in its folder, and Finish.
 #pragma once
-#include "app/ui/IPage.h"
-#include "app/ui/StaticFromImage.h"
+#include "pagebase/IPage.h"
+#include "pagebase/StaticFromImage.h"
 
 class FinishPageDlm : public IPage {
 public:
@@ -9,9 +9,6 @@ public:
 
     // The run is over: the wizard keeps no minimise box from here on.
     void OnNavigateToPage() override;
-    void SetButtonCallback(ButtonCallback callback) override { buttonCallback = std::move(callback); }
-    // Stored but never called: nothing on this page can fail in a way the user is told about.
-    void SetErrorCallback(ErrorCallback callback) override { errorCallback = std::move(callback); }
     std::wstring GetPageName() const override { return L"FinishPageDLM"; }
 
 protected:

@@ -1,9 +1,9 @@
 #include "install/FinishPageIsv.h"
 
-#include "app/ui/PageSupport.h"
 #include "config/ConfigurationManager.h"
 #include "config/FolderPlaceholders.h"
 #include "install/FinishPageSupport.h"
+#include "pagebase/PageSupport.h"
 #include "resources/resource.h"
 
 namespace {

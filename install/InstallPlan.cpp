@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <regex>
 
-#include "app/base/Strings.h"
+#include "win32/Strings.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <exception>
 #include <vector>
 
-#include "app/base/Handle.h"
-#include "app/base/Strings.h"
-#include "app/base/SystemError.h"
+#include "win32/Handle.h"
+#include "win32/Strings.h"
+#include "win32/SystemError.h"
 
 namespace {
 

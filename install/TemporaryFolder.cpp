@@ -5,8 +5,8 @@
 #include <exception>
 #include <string>
 
-#include "app/base/Handle.h"
 #include "config/ConfigurationManager.h"
+#include "win32/Handle.h"
 
 namespace {
 

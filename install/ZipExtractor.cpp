@@ -11,10 +11,10 @@
 #include <unzip.h>
 #include <iowin32.h>
 
-#include "app/base/ComPtr.h"
-#include "app/base/Handle.h"
-#include "app/base/Narrow.h"
 #include "install/InstallerRunner.h"
+#include "win32/ComPtr.h"
+#include "win32/Handle.h"
+#include "win32/Narrow.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "app/base/Dialog.h"
-#include "app/base/Strings.h"
+#include "win32/Dialog.h"
+#include "win32/Strings.h"
 
 namespace {
 

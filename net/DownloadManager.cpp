@@ -5,11 +5,12 @@
 #include <mutex>
 #include <thread>
 
-#include "app/base/Strings.h"
-#include "app/base/WizardMessages.h"
 #include "config/ConfigurationManager.h"
 #include "net/DownloadSupport.h"
 #include "net/HttpClient.h"
+#include "net/WinInetDownload.h"
+#include "win32/Strings.h"
+#include "win32/WizardMessages.h"
 
 namespace {
 
@@ -100,6 +101,22 @@ DownloadResult DownloadManager::DownloadFile(const std::wstring& url, HWND windo
     }
 }
 
+DownloadResult DownloadManager::DownloadFileWinInet(const std::wstring& url, HWND window, const std::wstring& fileName,
+                                                    bool useTempFolder) {
+    DownloadResult result{false, std::wstring()};
+    try {
+        const std::wstring path = MakeDownloadPath(fileName.empty() ? url : fileName, fileName.empty(), useTempFolder);
+        DownloadOverWinInet(url, window, path, cancelled);
+        lastDownloadedPath = path;
+        result.first = true;
+    } catch (const HttpError& e) {
+        result.second = L" [WININET] " + e.Text();
+    } catch (const std::exception& e) {
+        result.second = L" [WININET] " + AnsiToWide(e.what());
+    }
+    return result;
+}
+
 void DownloadManager::DownloadFileWinHttp(const std::wstring& url, HWND window, const std::wstring& path,
                                           DownloadResult& result) {
     DownloadTarget target(path);
@@ -110,22 +127,10 @@ void DownloadManager::DownloadFileWinHttp(const std::wstring& url, HWND window, 
         throw HttpError(StatusFailure(exchange->Status()));
 
     DWORD length = 0;
-    bool lengthKnown = exchange->ContentLength(length);
-    if (!lengthKnown)
-        PostToWindow(window, WM_DOWNLOAD_INDETERMINATE, 0);
-    target.EnsureOpen();
-
-    DownloadProgress progress(window, lengthKnown, length);
-    exchange->ReadBody(
-        [&](const char* bytes, DWORD read) {
-            target.Write(bytes, read);
-            progress.Add(read);
-        },
-        &cancelled);
-    target.Close();
-    if (lengthKnown)
-        target.CheckLength(length, L"Failed to open downloaded file.", false);
-
+    const bool lengthKnown = exchange->ContentLength(length);
+    DownloadProgress progress = target.Receive(
+        window, lengthKnown, length, [&](const BodySink& sink) { exchange->ReadBody(sink, &cancelled); },
+        L"Failed to open downloaded file.", false);
     lastDownloadedPath = path;
     progress.Finish();
     result.first = true;

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/base/WindowsVersion.h"
+#include "win32/WindowsVersion.h"
 
 // Success flag and error text; on success the text may still hold the failed WinHTTP attempt's error.
 using DownloadResult = std::pair<bool, std::wstring>;
@@ -27,8 +27,6 @@ public:
     // Blocking; progress is posted to `window` (WM_DOWNLOAD_PROGRESS, WM_DOWNLOAD_INDETERMINATE).
     DownloadResult DownloadFile(const std::wstring& url, HWND window, const std::wstring& fileName,
                                 bool useTempFolder);
-    DownloadResult DownloadFileWinInet(const std::wstring& url, HWND window, const std::wstring& fileName,
-                                       bool useTempFolder);
     // WinHTTP only, two attempts; an empty buffer when both fail.
     DownloadBuffer DownloadToMemory(const std::wstring& url);
     // Runs DownloadToMemory on a detached thread and calls back there; no buffer once cancelled.
@@ -41,6 +39,8 @@ public:
     std::wstring lastDownloadedPath;
 
 private:
+    DownloadResult DownloadFileWinInet(const std::wstring& url, HWND window, const std::wstring& fileName,
+                                       bool useTempFolder);
     void DownloadFileWinHttp(const std::wstring& url, HWND window, const std::wstring& path, DownloadResult& result);
     void DownloadToMemoryOnce(std::wstring& url, int& redirects, std::vector<unsigned char>& data);
 };

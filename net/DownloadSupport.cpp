@@ -1,8 +1,8 @@
 #include "net/DownloadSupport.h"
 
-#include "app/base/SystemError.h"
-#include "app/base/WizardMessages.h"
 #include "net/HttpError.h"
+#include "win32/SystemError.h"
+#include "win32/WizardMessages.h"
 
 void PostToWindow(HWND window, UINT message, WPARAM wParam) {
     // A null window would turn the post into a thread message for whichever thread downloads.
@@ -55,4 +55,20 @@ void DownloadTarget::CheckLength(std::uint32_t length, const std::wstring& reope
     if (static_cast<unsigned long long>(size.QuadPart) != length)
         throw HttpError(L"Download was incomplete: content length: " + std::to_wstring(length) +
                             L", downloaded: " + std::to_wstring(size.QuadPart));
+}
+
+DownloadProgress DownloadTarget::Receive(HWND window, bool lengthKnown, std::uint32_t length, const BodyReader& readBody,
+                                         const std::wstring& reopenFailure, bool withSystemError) {
+    if (!lengthKnown)
+        PostToWindow(window, WM_DOWNLOAD_INDETERMINATE, 0);
+    EnsureOpen();
+    DownloadProgress progress(window, lengthKnown, length);
+    readBody([&](const char* bytes, DWORD read) {
+        Write(bytes, read);
+        progress.Add(read);
+    });
+    Close();
+    if (lengthKnown)
+        CheckLength(length, reopenFailure, withSystemError);
+    return progress;
 }

@@ -3,11 +3,11 @@
 #include <new>
 #include <vector>
 
-#include "app/base/Narrow.h"
-#include "app/base/SystemError.h"
-#include "app/base/WindowsVersion.h"
 #include "net/NetLimits.h"
 #include "net/Redirects.h"
+#include "win32/Narrow.h"
+#include "win32/SystemError.h"
+#include "win32/WindowsVersion.h"
 
 namespace {
 

@@ -4,12 +4,12 @@
 
 #include <mutex>
 
-#include "app/base/Narrow.h"
-#include "app/base/Strings.h"
-#include "app/base/SystemError.h"
 #include "net/HttpError.h"
 #include "net/NetLimits.h"
 #include "net/Redirects.h"
+#include "win32/Narrow.h"
+#include "win32/Strings.h"
+#include "win32/SystemError.h"
 
 namespace {
 

@@ -3,6 +3,6 @@
 #include <windows.h>
 #include <winhttp.h>
 
-#include "app/base/Handle.h"
+#include "win32/Handle.h"
 
 using UniqueWinHttp = UniqueHandle<NullHandleTraits<HINTERNET, WinHttpCloseHandle>>;

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/base/Narrow.h"
-#include "app/base/SystemError.h"
 #include "net/NetLimits.h"
 #include "net/Redirects.h"
+#include "win32/Narrow.h"
+#include "win32/SystemError.h"
 
 namespace {
 

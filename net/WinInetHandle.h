@@ -3,6 +3,6 @@
 #include <windows.h>
 #include <wininet.h>
 
-#include "app/base/Handle.h"
+#include "win32/Handle.h"
 
 using UniqueWinInet = UniqueHandle<NullHandleTraits<HINTERNET, InternetCloseHandle>>;

@@ -1,7 +1,7 @@
 #include "pages/ConfigurationsPageQVClassic.h"
 
-#include "app/ui/PageSupport.h"
 #include "config/ConfigurationManager.h"
+#include "pagebase/PageSupport.h"
 #include "resources/resource.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Classic wizard: five product settings as check boxes in two groups, all ticked at first. Next stores
 // them in the configuration's `configurations`; Back leaves the stored values alone.
 #pragma once
-#include "app/ui/IPage.h"
+#include "pagebase/IPage.h"
 
 class ConfigurationsPageQVClassic : public IPage {
 public:
@@ -9,8 +9,6 @@ public:
 
     // Coming back shows the boxes as the user left them.
     void OnNavigateToPage() override {}
-    void SetButtonCallback(ButtonCallback callback) override { buttonCallback = std::move(callback); }
-    void SetErrorCallback(ErrorCallback callback) override { errorCallback = std::move(callback); }
     std::wstring GetPageName() const override { return L"ConfigurationsPageQVClassic"; }
 
 protected:

@@ -1,14 +1,12 @@
 // The first page: a language selector with one instruction line and Next.
 #pragma once
-#include "app/ui/IPage.h"
+#include "pagebase/IPage.h"
 
 class LanguagePage : public IPage {
 public:
     explicit LanguagePage(std::shared_ptr<LanguageManager> languageManager);
 
     void OnNavigateToPage() override {}
-    void SetButtonCallback(ButtonCallback callback) override { buttonCallback = std::move(callback); }
-    void SetErrorCallback(ErrorCallback callback) override { errorCallback = std::move(callback); }
     std::wstring GetPageName() const override { return L"LanguagePage"; }
 
 protected:

@@ -3,9 +3,9 @@
 #include <commctrl.h>
 #include <richedit.h>
 
-#include "app/ui/PageSupport.h"
 #include "config/ConfigurationManager.h"
 #include "locale/LanguageManager.h"
+#include "pagebase/PageSupport.h"
 #include "pages/LinkButton.h"
 #include "resources/resource.h"
 
@@ -31,19 +31,16 @@ std::wstring ReplaceUrlPlaceholder(std::wstring markup, const std::wstring& plac
 }
 
 LicensePageIsv::LicensePageIsv(std::shared_ptr<LanguageManager> languageManager)
-    : IPage(std::move(languageManager), IDD_LICENSE_PAGE_ISV) {}
+    : DisclaimerPage(std::move(languageManager), IDD_LICENSE_PAGE_ISV, IDC_LICENSE_DISCLAIMER, L"LicensePage") {}
 
 BOOL LicensePageIsv::OnInitDialog() {
-    IPage::OnInitDialog();
+    DisclaimerPage::OnInitDialog();
     RunGuarded(L"LicensePage", [this] {
-        auto config = ConfigurationManager::GetInstance();
         licenseText_ = GetItem(IDC_LICENSE_EULA);
         title_ = GetItem(IDC_LICENSE_TITLE);
-        disclaimer_ = GetItem(IDC_LICENSE_DISCLAIMER);
 
         // Addresses in the licence are shown as links; clicking them does nothing.
         SendMessageW(licenseText_, EM_AUTOURLDETECT, TRUE, 0);
-        backgroundBrush_.reset(CreateSolidBrush(config->backgroundColor));
 
         RegisterText(IDC_PRODUCT_TITLE, "PRODUCT_TITLE");  // not on this template: skipped
         RegisterText(IDC_LICENSE_TITLE, "LICENSE_TITLE");
@@ -95,20 +92,3 @@ void LicensePageIsv::OnCommand(int id, int notifyCode, HWND control) {
     });
 }
 
-LRESULT LicensePageIsv::OnNotify(NMHDR* header) {
-    // Enter on a focused link arrives as NM_RETURN; it opens the link as a click does.
-    if (header && header->hwndFrom == disclaimer_ && (header->code == NM_CLICK || header->code == NM_RETURN)) {
-        const auto* link = reinterpret_cast<const NMLINK*>(header);
-        RunGuarded(L"LicensePage", [&] { OpenUrl(GetHwnd(), link->item.szUrl); });
-        return 0;
-    }
-    return IPage::OnNotify(header);
-}
-
-HBRUSH LicensePageIsv::OnCtlColor(HDC dc, HWND control, UINT kind) {
-    if (control && control == disclaimer_) {
-        SetBkMode(dc, TRANSPARENT);
-        return backgroundBrush_.get();
-    }
-    return IPage::OnCtlColor(dc, control, kind);
-}

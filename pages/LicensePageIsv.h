@@ -1,16 +1,14 @@
 // License page of the branded wizard: the licence text in a scrollable box, a disclaimer whose links
 // open the terms and the privacy policy, Agree and Back.
 #pragma once
-#include "app/ui/IPage.h"
+#include "pages/DisclaimerPage.h"
 
-class LicensePageIsv : public IPage {
+class LicensePageIsv : public DisclaimerPage {
 public:
     explicit LicensePageIsv(std::shared_ptr<LanguageManager> languageManager);
 
     // Arriving gives the licence box the focus, which selects the whole text and scrolls to its end.
     void OnNavigateToPage() override;
-    void SetButtonCallback(ButtonCallback callback) override { buttonCallback = std::move(callback); }
-    void SetErrorCallback(ErrorCallback callback) override { errorCallback = std::move(callback); }
     // Also puts the configuration's addresses into the disclaimer's links again.
     void UpdateTexts() override;
     std::wstring GetPageName() const override { return L"LicensePage"; }
@@ -18,16 +16,12 @@ public:
 protected:
     BOOL OnInitDialog() override;
     void OnCommand(int id, int notifyCode, HWND control) override;
-    LRESULT OnNotify(NMHDR* header) override;
-    HBRUSH OnCtlColor(HDC dc, HWND control, UINT kind) override;
 
 private:
     void FillDisclaimerUrls();
 
     HWND licenseText_ = nullptr;
     HWND title_ = nullptr;
-    HWND disclaimer_ = nullptr;
-    UniqueBrush backgroundBrush_;
     UniqueFont titleFont_;
 };
 

@@ -5,9 +5,10 @@
 
 #include <cwctype>
 
+#include "win32/Subclass.h"
+
 namespace {
 
-constexpr UINT_PTR kSubclassId = 1;
 constexpr COLORREF kLinkColor = RGB(0, 102, 204);
 // Room around the text for the focus rectangle.
 constexpr int kPadding = 2;
@@ -58,19 +59,14 @@ void SetUrlOpener(UrlOpener opener) { CurrentOpener() = std::move(opener); }
 LinkButton::~LinkButton() { Detach(); }
 
 bool LinkButton::Attach(HWND button) {
-    Detach();
-    if (!button || !SetWindowSubclass(button, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this)))
+    hwnd_ = MoveSubclass(hwnd_, button, SubclassProc, this);
+    if (!hwnd_)
         return false;
-    hwnd_ = button;
     InvalidateRect(hwnd_, nullptr, TRUE);
     return true;
 }
 
-void LinkButton::Detach() {
-    if (hwnd_ && IsWindow(hwnd_))
-        RemoveWindowSubclass(hwnd_, SubclassProc, kSubclassId);
-    hwnd_ = nullptr;
-}
+void LinkButton::Detach() { EndSubclass(hwnd_, SubclassProc); }
 
 bool LinkButton::HandleCommand(HWND control, int notifyCode) {
     if (!hwnd_ || control != hwnd_ || notifyCode != BN_CLICKED)
@@ -169,8 +165,7 @@ LRESULT CALLBACK LinkButton::SubclassProc(HWND hwnd, UINT message, WPARAM wParam
             return result;
         }
         case WM_NCDESTROY:
-            RemoveWindowSubclass(hwnd, SubclassProc, kSubclassId);
-            self->hwnd_ = nullptr;
+            EndSubclass(self->hwnd_, SubclassProc);
             break;
         default:
             break;

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "app/base/Handle.h"
+#include "win32/Handle.h"
 
 class LinkButton {
 public:

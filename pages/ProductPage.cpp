@@ -4,14 +4,14 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
-#include "app/base/Strings.h"
-#include "app/ui/PageSupport.h"
 #include "backend/Package.h"
 #include "config/ConfigurationManager.h"
 #include "locale/LanguageManager.h"
+#include "pagebase/PageSupport.h"
 #include "pages/LicensePageIsv.h"
 #include "pages/LinkButton.h"
 #include "resources/resource.h"
+#include "win32/Strings.h"
 
 namespace {
 
@@ -38,15 +38,14 @@ std::wstring FillProductDisclaimer(std::wstring markup, const Package& offer) {
 }
 
 ProductPage::ProductPage(std::shared_ptr<LanguageManager> languageManager, std::shared_ptr<Package> offer)
-    : IPage(std::move(languageManager), IDD_PRODUCT_PAGE), offer_(std::move(offer)) {}
+    : DisclaimerPage(std::move(languageManager), IDD_PRODUCT_PAGE, IDC_PRODUCT_DISCLAIMER, L"ProductPage"),
+      offer_(std::move(offer)) {}
 
 BOOL ProductPage::OnInitDialog() {
-    IPage::OnInitDialog();
+    DisclaimerPage::OnInitDialog();
     RunGuarded(L"ProductPage", [this] {
         auto config = ConfigurationManager::GetInstance();
-        disclaimer_ = GetItem(IDC_PRODUCT_DISCLAIMER);
         skipAllButton_ = GetItem(IDC_SKIP_ALL_BUTTON);
-        backgroundBrush_.reset(CreateSolidBrush(config->backgroundColor));
 
         // No Skip All where no further offer can follow.
         const bool last = offer_->index == config->offerCount - 1;
@@ -124,20 +123,3 @@ void ProductPage::Decline(ButtonType type) {
         buttonCallback(type);
 }
 
-LRESULT ProductPage::OnNotify(NMHDR* header) {
-    // Enter on a focused link arrives as NM_RETURN; it opens the link as a click does.
-    if (header && header->hwndFrom == disclaimer_ && (header->code == NM_CLICK || header->code == NM_RETURN)) {
-        const auto* link = reinterpret_cast<const NMLINK*>(header);
-        RunGuarded(L"ProductPage", [&] { OpenUrl(GetHwnd(), link->item.szUrl); });
-        return 0;
-    }
-    return IPage::OnNotify(header);
-}
-
-HBRUSH ProductPage::OnCtlColor(HDC dc, HWND control, UINT kind) {
-    if (control && control == disclaimer_) {
-        SetBkMode(dc, TRANSPARENT);
-        return backgroundBrush_.get();
-    }
-    return IPage::OnCtlColor(dc, control, kind);
-}

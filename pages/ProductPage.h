@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "app/ui/IPage.h"
-#include "app/ui/StaticFromImage.h"
+#include "pages/DisclaimerPage.h"
+#include "pagebase/StaticFromImage.h"
 
 class Package;
 
@@ -13,13 +13,11 @@ class Package;
 // link attribute.
 std::wstring FillProductDisclaimer(std::wstring markup, const Package& offer);
 
-class ProductPage : public IPage {
+class ProductPage : public DisclaimerPage {
 public:
     ProductPage(std::shared_ptr<LanguageManager> languageManager, std::shared_ptr<Package> offer);
 
     void OnNavigateToPage() override;
-    void SetButtonCallback(ButtonCallback callback) override { buttonCallback = std::move(callback); }
-    void SetErrorCallback(ErrorCallback callback) override { errorCallback = std::move(callback); }
     // A new language brings the raw consent text back, so the offer's values go in again.
     void UpdateTexts() override;
     std::wstring GetPageName() const override { return L"ProductPage"; }
@@ -29,8 +27,6 @@ public:
 protected:
     BOOL OnInitDialog() override;
     void OnCommand(int id, int notifyCode, HWND control) override;
-    LRESULT OnNotify(NMHDR* header) override;
-    HBRUSH OnCtlColor(HDC dc, HWND control, UINT kind) override;
 
 private:
     void FillDisclaimer();
@@ -38,8 +34,6 @@ private:
     void Decline(ButtonType type);
 
     std::shared_ptr<Package> offer_;
-    HWND disclaimer_ = nullptr;
     HWND skipAllButton_ = nullptr;
     CStaticFromImage image_;
-    UniqueBrush backgroundBrush_;
 };

@@ -1,7 +1,7 @@
 #include "pages/WarningPageQVClassic.h"
 
-#include "app/ui/PageSupport.h"
 #include "config/ConfigurationManager.h"
+#include "pagebase/PageSupport.h"
 #include "resources/resource.h"
 
 WarningPageQVClassic::WarningPageQVClassic(std::shared_ptr<LanguageManager> languageManager)

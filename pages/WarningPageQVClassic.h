@@ -1,15 +1,13 @@
 // Classic wizard: a warning shown before the license page. It only informs; links in its text are
 // not followed.
 #pragma once
-#include "app/ui/IPage.h"
+#include "pagebase/IPage.h"
 
 class WarningPageQVClassic : public IPage {
 public:
     explicit WarningPageQVClassic(std::shared_ptr<LanguageManager> languageManager);
 
     void OnNavigateToPage() override {}
-    void SetButtonCallback(ButtonCallback callback) override { buttonCallback = std::move(callback); }
-    void SetErrorCallback(ErrorCallback callback) override { errorCallback = std::move(callback); }
     std::wstring GetPageName() const override { return L"WarningPageQVClassic"; }
 
 protected:

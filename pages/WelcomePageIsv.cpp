@@ -1,8 +1,8 @@
 #include "pages/WelcomePageIsv.h"
 
-#include "app/ui/PageSupport.h"
 #include "config/ConfigurationManager.h"
 #include "locale/LanguageManager.h"
+#include "pagebase/PageSupport.h"
 #include "resources/resource.h"
 
 namespace {

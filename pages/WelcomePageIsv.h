@@ -3,8 +3,8 @@
 #pragma once
 #include <array>
 
-#include "app/ui/IPage.h"
-#include "app/ui/StaticFromImage.h"
+#include "pagebase/IPage.h"
+#include "pagebase/StaticFromImage.h"
 #include "pages/LinkButton.h"
 
 class WelcomePageIsv : public IPage {
@@ -12,8 +12,6 @@ public:
     explicit WelcomePageIsv(std::shared_ptr<LanguageManager> languageManager);
 
     void OnNavigateToPage() override {}
-    void SetButtonCallback(ButtonCallback callback) override { buttonCallback = std::move(callback); }
-    void SetErrorCallback(ErrorCallback callback) override { errorCallback = std::move(callback); }
     // Also fits each link to its (possibly translated) text.
     void UpdateTexts() override;
     std::wstring GetPageName() const override { return L"WelcomePage"; }

@@ -11,12 +11,12 @@
 
 #include <nlohmann/json.hpp>
 
-#include "app/base/Handle.h"
 #include "backend/Package.h"
 #include "config/ConfigurationManager.h"
 #include "eligibility/EligibilityChecker.h"
 #include "eligibility/RegistryAccess.h"
 #include "events/EventContext.h"
+#include "win32/Handle.h"
 
 using nlohmann::json;
 

@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/base/Handle.h"
-#include "app/ui/ImageResource.h"
-#include "app/ui/StaticFromImage.h"
+#include "pagebase/ImageResource.h"
+#include "pagebase/StaticFromImage.h"
+#include "win32/Handle.h"
 
 namespace {
 

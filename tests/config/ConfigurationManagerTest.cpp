@@ -10,10 +10,10 @@
 #include <thread>
 #include <vector>
 
-#include "app/base/Handle.h"
-#include "app/base/ProgramView.h"
 #include "config/ConfigurationManager.h"
 #include "tests/support/Prefix.h"
+#include "win32/Handle.h"
+#include "win32/ProgramView.h"
 
 namespace {
 

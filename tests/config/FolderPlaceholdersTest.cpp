@@ -5,10 +5,10 @@
 
 #include <cwchar>
 
-#include "app/base/ProgramView.h"
 #include "config/ConfigurationManager.h"
 #include "config/FolderPlaceholders.h"
 #include "tests/support/Prefix.h"
+#include "win32/ProgramView.h"
 
 namespace {
 

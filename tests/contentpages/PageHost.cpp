@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/base/Handle.h"
 #include "pages/LinkButton.h"
+#include "win32/Handle.h"
 
 namespace contentpages_test {
 namespace {

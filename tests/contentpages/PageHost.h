@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "app/ui/IPage.h"
 #include "config/ConfigurationManager.h"
 #include "locale/LanguageManager.h"
+#include "pagebase/IPage.h"
 #include "tests/support/ScopedConfiguration.h"
 
 namespace contentpages_test {

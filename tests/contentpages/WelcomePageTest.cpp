@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/ui/ImageResource.h"
+#include "pagebase/ImageResource.h"
 #include "pages/WelcomePageIsv.h"
 #include "resources/resource.h"
 #include "tests/contentpages/PageHost.h"

@@ -8,11 +8,11 @@
 #include <cstdlib>
 #include <set>
 
-#include "app/base/Handle.h"
 #include "tests/support/Prefix.h"
 #include "tests/support/PrivateFolders.h"
 #include "tests/support/TestBackend.h"
 #include "tests/support/WizardDriver.h"
+#include "win32/Handle.h"
 
 using namespace testing_support;
 

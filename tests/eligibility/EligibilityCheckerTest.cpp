@@ -4,7 +4,6 @@
 
 #include <stdexcept>
 
-#include "app/base/Handle.h"
 #include "backend/Package.h"
 #include "backend/PackageParameters.h"
 #include "config/ConfigurationManager.h"
@@ -12,6 +11,7 @@
 #include "eligibility/EligibilityChecker.h"
 #include "events/EventContext.h"
 #include "tests/eligibility/RegistryScratch.h"
+#include "win32/Handle.h"
 
 using nlohmann::json;
 

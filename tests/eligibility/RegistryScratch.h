@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "app/base/Handle.h"
-#include "app/base/ProgramView.h"
 #include "tests/support/Prefix.h"
+#include "win32/Handle.h"
+#include "win32/ProgramView.h"
 
 namespace scratch {
 

@@ -4,10 +4,10 @@
 
 #include <fstream>
 
-#include "app/base/Handle.h"
 #include "eligibility/SystemChecks.h"
 #include "net/DownloadManager.h"
 #include "tests/eligibility/RegistryScratch.h"
+#include "win32/Handle.h"
 
 namespace {
 

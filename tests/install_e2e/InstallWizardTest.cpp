@@ -8,8 +8,6 @@
 #include <cstdlib>
 #include <set>
 
-#include "app/base/Handle.h"
-#include "app/base/Strings.h"
 #include "config/ConfigurationManager.h"
 #include "config/FolderPlaceholders.h"
 #include "locale/LanguageManager.h"
@@ -17,6 +15,8 @@
 #include "tests/support/Reports.h"
 #include "tests/support/TestBackend.h"
 #include "tests/support/WizardDriver.h"
+#include "win32/Handle.h"
+#include "win32/Strings.h"
 
 using namespace testing_support;
 using nlohmann::json;

@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include "app/base/Strings.h"
-#include "app/base/WizardMessages.h"
 #include "backend/Package.h"
 #include "config/ConfigurationManager.h"
 #include "config/FolderPlaceholders.h"
@@ -24,6 +22,8 @@
 #include "tests/support/Reports.h"
 #include "tests/support/ScopedConfiguration.h"
 #include "tests/support/TestBackend.h"
+#include "win32/Strings.h"
+#include "win32/WizardMessages.h"
 
 using nlohmann::json;
 using namespace contentpages_test;

@@ -6,7 +6,6 @@
 
 #include <functional>
 
-#include "app/base/WizardMessages.h"
 #include "install/DownloadPageDlm.h"
 #include "install/DownloadPageIsv.h"
 #include "install/ErrorPage.h"
@@ -15,6 +14,7 @@
 #include "tests/contentpages/PageHost.h"
 #include "tests/support/WindowDriver.h"
 #include "tests/support/WizardDriver.h"
+#include "win32/WizardMessages.h"
 
 using namespace contentpages_test;
 

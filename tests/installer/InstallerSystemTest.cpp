@@ -3,13 +3,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "app/base/Handle.h"
 #include "config/ConfigurationManager.h"
 #include "config/FolderPlaceholders.h"
 #include "install/InstallerRunner.h"
 #include "install/TemporaryFolder.h"
 #include "tests/installer/InstallerTestSupport.h"
 #include "tests/support/ScopedConfiguration.h"
+#include "win32/Handle.h"
 
 using namespace installer_test;
 using ::testing::ElementsAre;

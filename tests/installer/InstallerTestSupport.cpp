@@ -8,8 +8,8 @@
 #include <iowin32.h>
 #include <zip.h>
 
-#include "app/base/Strings.h"
 #include "tests/support/WindowDriver.h"
+#include "win32/Strings.h"
 
 namespace installer_test {
 

@@ -7,8 +7,6 @@
 #include <future>
 #include <thread>
 
-#include "app/base/SystemError.h"
-#include "app/base/WizardMessages.h"
 #include "config/ConfigurationManager.h"
 #include "net/DownloadManager.h"
 #include "net/HttpError.h"
@@ -16,6 +14,8 @@
 #include "net/Redirects.h"
 #include "tests/support/TestBackend.h"
 #include "tests/support/WindowDriver.h"
+#include "win32/SystemError.h"
+#include "win32/WizardMessages.h"
 
 using nlohmann::json;
 

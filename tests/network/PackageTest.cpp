@@ -4,12 +4,12 @@
 
 #include <ctime>
 
-#include "app/base/Handle.h"
 #include "backend/ApiManager.h"
 #include "backend/Package.h"
 #include "config/ConfigurationManager.h"
 #include "eligibility/BrowserChecks.h"
 #include "tests/support/Prefix.h"
+#include "win32/Handle.h"
 
 using nlohmann::json;
 

@@ -11,12 +11,12 @@
 #include <set>
 #include <tuple>
 
-#include "app/base/Handle.h"
-#include "app/base/Strings.h"
 #include "tests/support/PrivateFolders.h"
 #include "tests/support/Reports.h"
 #include "tests/support/TestBackend.h"
 #include "tests/support/WizardDriver.h"
+#include "win32/Handle.h"
+#include "win32/Strings.h"
 
 using namespace testing_support;
 

@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/ui/IPage.h"
+#include "pagebase/IPage.h"
 
 class TestPage : public IPage {
 public:
@@ -13,8 +13,6 @@ public:
         : IPage(std::move(languageManager), templateId), name_(std::move(name)), bindings_(std::move(bindings)) {}
 
     void OnNavigateToPage() override { ++arrivals; }
-    void SetButtonCallback(ButtonCallback callback) override { buttonCallback = std::move(callback); }
-    void SetErrorCallback(ErrorCallback callback) override { errorCallback = std::move(callback); }
     std::wstring GetPageName() const override { return name_; }
 
     void Press(ButtonType type) { buttonCallback(type); }

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "app/base/Handle.h"
 #include "tests/support/WindowDriver.h"
+#include "win32/Handle.h"
 
 namespace {
 

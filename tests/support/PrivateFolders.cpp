@@ -2,7 +2,7 @@
 
 #include <shellapi.h>
 
-#include "app/base/Handle.h"
+#include "win32/Handle.h"
 
 namespace testing_support {
 

@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "app/base/Handle.h"
-#include "app/base/WizardMessages.h"
 #include "tests/support/WindowDriver.h"
+#include "win32/Handle.h"
+#include "win32/WizardMessages.h"
 
 namespace {
 

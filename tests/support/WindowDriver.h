@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/base/Handle.h"
+#include "win32/Handle.h"
 
 namespace testing_support {
 

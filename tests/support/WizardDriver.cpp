@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "app/base/Handle.h"
+#include "win32/Handle.h"
 
 namespace testing_support {
 

@@ -8,9 +8,9 @@
 #include <cstdio>
 #include <string>
 
-#include "app/base/Handle.h"
 #include "resources/resource.h"
 #include "tools/bench/BenchSupport.h"
+#include "win32/Handle.h"
 
 using namespace testing_support;
 

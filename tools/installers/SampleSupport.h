@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/base/Handle.h"
+#include "win32/Handle.h"
 
 namespace sample {
 

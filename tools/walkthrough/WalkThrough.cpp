@@ -62,24 +62,17 @@ int wmain(int argc, wchar_t** argv) {
             return 1;
         }
         Step step = Classify(page);
-        if (step.button == 0) {
-            // Loading or downloading: picture it once it has drawn, then wait for what follows.
-            Sleep(150);
-            wchar_t file[64];
-            swprintf(file, 64, L"%02d-%ls.png", number, step.name);
-            SaveScreenshot(window, folder + L"\\" + file);
-            wprintf(L"%ls\n", file);
-            fflush(stdout);
-            previous = page;
-            continue;
-        }
-        Sleep(500);  // images and texts paint after the page is shown
+        // Loading or downloading pages are pictured once drawn; on the others images and texts paint
+        // after the page is shown.
+        Sleep(step.button == 0 ? 150 : 500);
         wchar_t file[64];
         swprintf(file, 64, L"%02d-%ls.png", number, step.name);
         SaveScreenshot(window, folder + L"\\" + file);
         wprintf(L"%ls\n", file);
         fflush(stdout);
         previous = page;
+        if (step.button == 0)
+            continue;  // wait for what follows
         ClickButton(page, step.button);
         if (step.button == IDC_FINISH_BUTTON || step.button == IDC_CLOSE_BUTTON) {
             DWORD code = 0;

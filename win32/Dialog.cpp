@@ -1,4 +1,4 @@
-#include "app/base/Dialog.h"
+#include "win32/Dialog.h"
 
 #include <exception>
 

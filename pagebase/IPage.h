@@ -7,9 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "app/base/Dialog.h"
-#include "app/base/Handle.h"
 #include "locale/LanguageManager.h"
+#include "win32/Dialog.h"
+#include "win32/Handle.h"
 
 enum class ButtonType : int { Next = 0, Accept = 1, Close = 2, Decline = 3, Finish = 4, Back = 5, SkipAll = 6 };
 
@@ -23,8 +23,8 @@ public:
 
     // Called by the wizard window each time the page becomes the current page.
     virtual void OnNavigateToPage() = 0;
-    virtual void SetButtonCallback(ButtonCallback callback) = 0;
-    virtual void SetErrorCallback(ErrorCallback callback) = 0;
+    virtual void SetButtonCallback(ButtonCallback callback) { buttonCallback = std::move(callback); }
+    virtual void SetErrorCallback(ErrorCallback callback) { errorCallback = std::move(callback); }
     // Re-reads every registered text; an empty text keeps what the control shows.
     void UpdateTexts() override;
     // The page's fixed name; the wizard window compares it.

@@ -1,6 +1,6 @@
-#include "app/base/SystemError.h"
+#include "win32/SystemError.h"
 
-#include "app/base/Handle.h"
+#include "win32/Handle.h"
 
 std::wstring SystemErrorText(DWORD code) {
     wchar_t* text = nullptr;

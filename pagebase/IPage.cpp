@@ -1,4 +1,4 @@
-#include "app/ui/IPage.h"
+#include "pagebase/IPage.h"
 
 #include "config/ConfigurationManager.h"
 #include "locale/LanguageManager.h"

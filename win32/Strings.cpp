@@ -1,9 +1,9 @@
-#include "app/base/Strings.h"
+#include "win32/Strings.h"
 
 #include <cmath>
 #include <vector>
 
-#include "app/base/Narrow.h"
+#include "win32/Narrow.h"
 
 namespace {
 

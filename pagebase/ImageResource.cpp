@@ -1,11 +1,11 @@
-#include "app/ui/ImageResource.h"
+#include "pagebase/ImageResource.h"
 
 #include <objidl.h>
 #include <gdiplus.h>
 
 #include <cstring>
 
-#include "app/base/Handle.h"
+#include "win32/Handle.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/base/ProgramView.h"
+#include "win32/ProgramView.h"
 
 #include <cwctype>
 

@@ -1,4 +1,4 @@
-#include "app/base/WindowsVersion.h"
+#include "win32/WindowsVersion.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/ui/PageSupport.h"
+#include "pagebase/PageSupport.h"
 
 UniqueFont SetHeavyTitleFont(HWND control) {
     auto current = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));

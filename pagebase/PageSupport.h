@@ -5,7 +5,7 @@
 #include <exception>
 #include <string>
 
-#include "app/base/Handle.h"
+#include "win32/Handle.h"
 
 // Gives `control` a copy of its current font 12 units high with weight 1000 (heavier than bold) and
 // returns it; the page keeps the font for as long as the control exists.

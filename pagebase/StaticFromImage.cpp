@@ -1,30 +1,20 @@
-#include "app/ui/StaticFromImage.h"
+#include "pagebase/StaticFromImage.h"
 
 #include <commctrl.h>
 #include <objidl.h>
 #include <gdiplus.h>
 
-#include "app/ui/ImageResource.h"
-
-namespace {
-constexpr UINT_PTR kSubclassId = 1;
-}
+#include "pagebase/ImageResource.h"
+#include "win32/Subclass.h"
 
 CStaticFromImage::~CStaticFromImage() { Detach(); }
 
 bool CStaticFromImage::Attach(HWND control) {
-    Detach();
-    if (!control || !SetWindowSubclass(control, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this)))
-        return false;
-    hwnd_ = control;
-    return true;
+    hwnd_ = MoveSubclass(hwnd_, control, SubclassProc, this);
+    return hwnd_ != nullptr;
 }
 
-void CStaticFromImage::Detach() {
-    if (hwnd_ && IsWindow(hwnd_))
-        RemoveWindowSubclass(hwnd_, SubclassProc, kSubclassId);
-    hwnd_ = nullptr;
-}
+void CStaticFromImage::Detach() { EndSubclass(hwnd_, SubclassProc); }
 
 void CStaticFromImage::SetImage(std::shared_ptr<Gdiplus::Image> image) {
     image_ = std::move(image);
@@ -57,8 +47,7 @@ LRESULT CALLBACK CStaticFromImage::SubclassProc(HWND hwnd, UINT message, WPARAM 
         self->OnPaint();
         return 0;
     case WM_NCDESTROY:
-        RemoveWindowSubclass(hwnd, SubclassProc, kSubclassId);
-        self->hwnd_ = nullptr;
+        EndSubclass(self->hwnd_, SubclassProc);
         break;
     default:
         break;
