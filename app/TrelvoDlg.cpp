@@ -1,32 +1,23 @@
 #include "app/TrelvoDlg.h"
 
+#include <optional>
 #include <string>
 
 #include "app/AboutDlg.h"
+#include "app/Navigation.h"
 #include "app/OfferNavigation.h"
+#include "app/PageFactory.h"
 #include "app/PageList.h"
 #include "backend/LoadingPage.h"
 #include "backend/Package.h"
 #include "config/BuildConfig.h"
 #include "config/ConfigurationManager.h"
 #include "events/EventContext.h"
-#include "install/DownloadPageDlm.h"
-#include "install/DownloadPageIsv.h"
 #include "install/ErrorPage.h"
-#include "install/FinishPageDlm.h"
-#include "install/FinishPageIsv.h"
 #include "install/InstallerRunner.h"
 #include "install/TemporaryFolder.h"
 #include "locale/LanguageManager.h"
 #include "net/DownloadManager.h"
-#include "pages/ConfigurationsPageQVClassic.h"
-#include "pages/LanguagePage.h"
-#include "pages/LanguagePageQV.h"
-#include "pages/LicensePageIsv.h"
-#include "pages/OptionsPageQVClassic.h"
-#include "pages/ProductPage.h"
-#include "pages/WarningPageQVClassic.h"
-#include "pages/WelcomePageIsv.h"
 #include "resources/resource.h"
 #include "win32/WizardMessages.h"
 
@@ -34,20 +25,12 @@ namespace {
 
 constexpr UINT kAboutCommand = IDM_ABOUTBOX;  // 16; the system menu reserves the low four bits
 
-bool IsDownloadPage(const std::wstring& name) { return name == L"DownloadPageDLM" || name == L"DownloadPageISV"; }
-bool IsFinishPage(const std::wstring& name) { return name == L"FinishPageDLM" || name == L"FinishPageISV"; }
-
 PageSwitches CurrentPageSwitches() {
     auto config = ConfigurationManager::GetInstance();
     return {config->showLicensePage, config->classicPages};
 }
 
 }  // namespace
-
-bool ClosingNeedsConfirmation(bool errorShown, std::size_t currentIndex, std::size_t pageCount,
-                              std::size_t initialPageCount) {
-    return !errorShown && (currentIndex + 1 < pageCount || pageCount <= initialPageCount);
-}
 
 CTrelvoDlg::CTrelvoDlg()
     : Dialog(IDD_TRELVO_DIALOG), languageManager_(std::make_shared<LanguageManager>(this)) {
@@ -114,18 +97,14 @@ bool CTrelvoDlg::AcquireSingleInstance() {
 
 bool CTrelvoDlg::CheckWizardType() {
     auto config = ConfigurationManager::GetInstance();
-    switch (config->wizardType) {
-    case WizardType::DLM:
-        SetWindowTextW(GetHwnd(), L"Setup");
-        return true;
-    case WizardType::ISV:
-        SetWindowTextW(GetHwnd(), (config->productTitle + L" ").c_str());
-        return true;
-    default:
+    const std::optional<std::wstring> title = WizardTitle(config->wizardType, config->productTitle);
+    if (!title) {
         MessageBoxW(nullptr, L"Invalid wizard type", nullptr, MB_ICONHAND | MB_SYSTEMMODAL);
         EndDialog(IDOK);
         return false;
     }
+    SetWindowTextW(GetHwnd(), title->c_str());
+    return true;
 }
 
 bool CTrelvoDlg::CreateInitialPages() {
@@ -147,56 +126,10 @@ bool CTrelvoDlg::CreateInitialPages() {
 }
 
 void CTrelvoDlg::AddPage(const PageEntry& entry) {
-    const bool dlm = ConfigurationManager::GetInstance()->wizardType == WizardType::DLM;
-    switch (entry.kind) {
-    case PageKind::Language:
-        CreateAndAddPage(std::make_unique<LanguagePage>(languageManager_));
-        return;
-    case PageKind::LanguageBranded:
-        CreateAndAddPage(std::make_unique<LanguagePageQV>(languageManager_));
-        return;
-    case PageKind::Loading: {
-        auto loading = std::make_unique<LoadingPage>(languageManager_);
-        loading->SetLoadCompleteCallback([this](PackageList offers) { OnOffersLoaded(std::move(offers)); });
-        CreateAndAddPage(std::move(loading));
-        return;
-    }
-    case PageKind::Warning:
-        CreateAndAddPage(std::make_unique<WarningPageQVClassic>(languageManager_));
-        return;
-    case PageKind::License:
-        CreateAndAddPage(std::make_unique<LicensePageIsv>(languageManager_));
-        return;
-    case PageKind::Welcome:
-        CreateAndAddPage(std::make_unique<WelcomePageIsv>(languageManager_));
-        return;
-    case PageKind::Product:
-        CreateAndAddPage(std::make_unique<ProductPage>(languageManager_, offers_.at(entry.offer)));
-        return;
-    case PageKind::Options:
-        CreateAndAddPage(std::make_unique<OptionsPageQVClassic>(languageManager_));
-        return;
-    case PageKind::Configurations:
-        CreateAndAddPage(std::make_unique<ConfigurationsPageQVClassic>(languageManager_));
-        return;
-    case PageKind::Download: {
-        std::unique_ptr<DownloadPageBase> download;
-        if (dlm)
-            download = std::make_unique<DownloadPageDlm>(languageManager_);
-        else
-            download = std::make_unique<DownloadPageIsv>(languageManager_);
-        download->SetInstallationStartedCallback([this] { installationRunning_ = true; });
-        download->SetInstallationEndedCallback([this] { installationRunning_ = false; });
-        CreateAndAddPage(std::move(download));
-        return;
-    }
-    case PageKind::Finish:
-        if (dlm)
-            CreateAndAddPage(std::make_unique<FinishPageDlm>(languageManager_));
-        else
-            CreateAndAddPage(std::make_unique<FinishPageIsv>(languageManager_));
-        return;
-    }
+    PageHooks hooks;
+    hooks.offersLoaded = [this](PackageList offers) { OnOffersLoaded(std::move(offers)); };
+    hooks.installationRunning = [this](bool running) { installationRunning_ = running; };
+    CreateAndAddPage(MakePage(entry, ConfigurationManager::GetInstance()->wizardType, languageManager_, offers_, hooks));
 }
 
 void CTrelvoDlg::CreatePage(IPage& page) {
@@ -228,17 +161,16 @@ void CTrelvoDlg::ShowPage(std::size_t index) {
     page.OnNavigateToPage();
 
     const std::wstring name = page.GetPageName();
-    if (IsDownloadPage(name))
-        SetCloseEntry(false);  // also greys out the caption's close button
-    else if (IsFinishPage(name))
-        SetCloseEntry(true);
+    SetCloseEntry(CloseEntryOnArrival(name));
     OutputDebugStringW((name + L"\n").c_str());
 }
 
-void CTrelvoDlg::SetCloseEntry(bool present) {
+// Without the entry the caption's close button is greyed out too.
+void CTrelvoDlg::SetCloseEntry(CloseEntry change) {
     HMENU menu = GetSystemMenu(GetHwnd(), FALSE);
-    if (!menu)
+    if (!menu || change == CloseEntry::Keep)
         return;
+    const bool present = change == CloseEntry::Restore;
     const bool exists = GetMenuState(menu, SC_CLOSE, MF_BYCOMMAND) != static_cast<UINT>(-1);
     if (present && !exists)
         AppendMenuW(menu, MF_STRING, SC_CLOSE, L"Close");
@@ -249,17 +181,13 @@ void CTrelvoDlg::SetCloseEntry(bool present) {
 void CTrelvoDlg::OnButton(ButtonType type) {
     switch (type) {
     case ButtonType::Next:
-        if (currentIndex_ == 0) {
-            if (returnedToFirstPage_) {
-                ShowPage(2);  // the offers are not fetched again, event 1 is not sent again
-                return;
-            }
+        if (currentIndex_ == 0 && !returnedToFirstPage_) {
             auto config = ConfigurationManager::GetInstance();
             config->productPackage = std::make_shared<Package>(MakeEventContext(), true, 0, config->productId,
                                                                config->flow, config->productTitle, config->channel);
             config->productPackage->ReportEvent(1);
         }
-        ShowPage(currentIndex_ + 1);
+        ShowPage(PageAfterNext(currentIndex_, returnedToFirstPage_));
         return;
     case ButtonType::SkipAll:
         offerNavigation_.skipAll = true;
@@ -282,7 +210,7 @@ void CTrelvoDlg::OnButton(ButtonType type) {
         return;
     case ButtonType::Back:
         returnedToFirstPage_ = true;
-        ShowPage(currentIndex_ == 2 ? 0 : currentIndex_ - 1);
+        ShowPage(PageAfterBack(currentIndex_));
         return;
     }
 }
@@ -294,7 +222,7 @@ void CTrelvoDlg::ShowError(const std::wstring& title, const std::wstring& text) 
     ShowWindow(errorPage_->GetHwnd(), SW_SHOW);
     SetFocus(errorPage_->GetHwnd());
     errorShown_ = true;
-    SetCloseEntry(true);
+    SetCloseEntry(CloseEntryOnArrival(errorPage_->GetPageName()));
 }
 
 void CTrelvoDlg::OnOffersLoaded(std::vector<std::shared_ptr<Package>> offers) {
@@ -314,14 +242,10 @@ LRESULT CTrelvoDlg::OnLoadCompleteMessage() {
         SetWindowTextW(GetHwnd(), (config->productTitle + L" Setup").c_str());
         ShowWindow(GetItem(IDC_HEADER_TITLE), SW_SHOW);
     }
-    std::wstring productSlot;
-    if (config->wizardType == WizardType::DLM)
-        productSlot = config->productTitle;
-    else if (config->wizardType == WizardType::ISV)
-        productSlot = config->productId;
     if (config->productPackage)
         config->productPackage->ResetAsProduct(MakeEventContext(), config->productTitle, config->flow, config->channel,
-                                               productSlot);
+                                               ProductReportId(config->wizardType, config->productTitle,
+                                                               config->productId));
 
     for (const PageEntry& entry : BuildRestOfPageList(config->wizardType, CurrentPageSwitches(), offers_.size()))
         AddPage(entry);

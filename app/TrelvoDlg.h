@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Navigation.h"
 #include "app/OfferNavigation.h"
 #include "pagebase/IPage.h"
 #include "pagebase/StaticFromImage.h"
@@ -15,11 +16,6 @@ class ErrorPage;
 struct PageEntry;
 class LanguageManager;
 class Package;
-
-// Whether closing must ask first: not after an error, and not on the last page once the list has
-// grown beyond the pages made at start.
-bool ClosingNeedsConfirmation(bool errorShown, std::size_t currentIndex, std::size_t pageCount,
-                              std::size_t initialPageCount);
 
 class CTrelvoDlg : public Dialog {
 public:
@@ -64,7 +60,7 @@ private:
     LRESULT OnLoadCompleteMessage();
     // Product pages after the current page that are skipped; each skip within the offer limit is reported.
     std::size_t CountSkippedProductPages();
-    void SetCloseEntry(bool present);
+    void SetCloseEntry(CloseEntry change);
     void OnSysCommand(WPARAM command, LPARAM lParam);
     void OnPaint();
 

@@ -1,9 +1,12 @@
 // The page list as data: which pages a run shows for each family and page switch.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "app/Navigation.h"
 #include "app/PageList.h"
 
 namespace {
@@ -47,4 +50,37 @@ TEST(PageList, PagesForEachFamilyAndSwitch) {
         EXPECT_EQ(Describe(BuildInitialPageList(switches)), c.initial);
         EXPECT_EQ(Describe(BuildRestOfPageList(c.family, switches, c.offers)), c.rest);
     }
+}
+
+TEST(Navigation, WhatTheWindowDecides) {
+    EXPECT_EQ(WizardTitle(WizardType::ISV, L"Fennix Web"), std::optional<std::wstring>(L"Fennix Web "));
+    EXPECT_EQ(WizardTitle(WizardType::DLM, L"Fennix Web"), std::optional<std::wstring>(L"Setup"));
+    EXPECT_EQ(WizardTitle(WizardType::Unknown, L"Fennix Web"), std::nullopt) << "an unknown family does not run";
+
+    EXPECT_EQ(ProductReportId(WizardType::ISV, L"Title", L"Id"), L"Id");
+    EXPECT_EQ(ProductReportId(WizardType::DLM, L"Title", L"Id"), L"Title");
+    EXPECT_EQ(ProductReportId(WizardType::Unknown, L"Title", L"Id"), L"");
+
+    struct Move {
+        std::size_t current;
+        bool returned;
+        std::size_t next;
+        std::size_t back;
+    };
+    // Page 1 is the loading page: Back from page 2 and Next after such a return pass it by.
+    const Move moves[] = {{0, false, 1, 0}, {0, true, 2, 0}, {2, false, 3, 0}, {2, true, 3, 0}, {5, true, 6, 4}};
+    for (const Move& m : moves) {
+        EXPECT_EQ(PageAfterNext(m.current, m.returned), m.next) << m.current << " " << m.returned;
+        if (m.current > 0) {
+            EXPECT_EQ(PageAfterBack(m.current), m.back) << m.current;
+        }
+    }
+
+    const std::pair<const wchar_t*, CloseEntry> entries[] = {
+        {L"DownloadPageISV", CloseEntry::Remove}, {L"DownloadPageDLM", CloseEntry::Remove},
+        {L"FinishPageISV", CloseEntry::Restore},  {L"FinishPageDLM", CloseEntry::Restore},
+        {L"ErrorPage", CloseEntry::Restore},      {L"ProductPage", CloseEntry::Keep},
+        {L"LoadingPage", CloseEntry::Keep}};
+    for (const auto& [name, change] : entries)
+        EXPECT_EQ(CloseEntryOnArrival(name), change) << name;
 }
