@@ -36,7 +36,6 @@ public:
     std::string GetSessionId();
     std::string GetMachineId();
     PlaceholderTable GetFolderPlaceholders();
-    void SetDownloadedFilePath(const std::wstring& path) { downloadedFilePath = path; }
 
     WizardType wizardType = WizardType::Unknown;
     bool showLicensePage = false;

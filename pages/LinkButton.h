@@ -20,7 +20,6 @@ public:
     HWND GetHwnd() const { return hwnd_; }
 
     void SetUrl(std::wstring url) { url_ = std::move(url); }
-    const std::wstring& GetUrl() const { return url_; }
 
     // Resizes the control to fit its text; the left and top edges stay where they are.
     void SizeToText();

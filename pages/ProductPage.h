@@ -22,8 +22,6 @@ public:
     void UpdateTexts() override;
     std::wstring GetPageName() const override { return L"ProductPage"; }
 
-    const std::shared_ptr<Package>& GetOffer() const { return offer_; }
-
 protected:
     BOOL OnInitDialog() override;
     void OnCommand(int id, int notifyCode, HWND control) override;

@@ -18,7 +18,6 @@ public:
 
     HWND GetHwnd() const { return hwnd_; }
     HWND GetItem(int id) const { return GetDlgItem(hwnd_, id); }
-    UINT GetTemplateId() const { return templateId_; }
     // Solid background for the dialog and its static controls.
     void SetBackgroundColor(COLORREF color, bool repaint = true);
 
