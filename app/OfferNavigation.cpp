@@ -4,6 +4,16 @@
 
 #include "backend/Package.h"
 
+void RecordAnswer(OfferNavigation& state, OfferAnswer answer, const std::vector<std::shared_ptr<Package>>& offers) {
+    if (answer == OfferAnswer::Accept)
+        return;
+    if (answer == OfferAnswer::SkipAll)
+        state.skipAll = true;
+    const auto at = static_cast<std::size_t>(state.offerIndex);
+    if (state.offerIndex >= 0 && at < offers.size() && offers[at]->rules.partner.frequencyRules.saadFlag)
+        state.stopAfterDecline = true;
+}
+
 std::size_t CountSkippedProductPages(const std::function<bool(std::size_t)>& isProductPage, std::size_t currentIndex,
                                      const std::vector<std::shared_ptr<Package>>& offers, OfferNavigation& state,
                                      bool offerDeclined, int maxOffers, int& extraOfferSlots,

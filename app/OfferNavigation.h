@@ -16,6 +16,12 @@ struct OfferNavigation {
     bool offerLimitReached = false;
 };
 
+enum class OfferAnswer { Accept, Decline, SkipAll };
+
+// Records the answer on the product page of `state.offerIndex`: Skip All skips every later offer, and so
+// does declining (or skipping) an offer whose rules say "saad".
+void RecordAnswer(OfferNavigation& state, OfferAnswer answer, const std::vector<std::shared_ptr<Package>>& offers);
+
 struct SkippedOffer {
     std::shared_ptr<Package> offer;
     std::string reason;  // "SAC", "SED", "MOF" or "DOD"

@@ -190,15 +190,13 @@ void CTrelvoDlg::OnButton(ButtonType type) {
         ShowPage(PageAfterNext(currentIndex_, returnedToFirstPage_));
         return;
     case ButtonType::SkipAll:
-        offerNavigation_.skipAll = true;
-        [[fallthrough]];
-    case ButtonType::Decline: {
-        const auto at = static_cast<std::size_t>(offerNavigation_.offerIndex);
-        if (at < offers_.size() && offers_[at]->rules.partner.frequencyRules.saadFlag)
-            offerNavigation_.stopAfterDecline = true;
-        [[fallthrough]];
-    }
+    case ButtonType::Decline:
     case ButtonType::Accept:
+        RecordAnswer(offerNavigation_,
+                     type == ButtonType::Accept    ? OfferAnswer::Accept
+                     : type == ButtonType::Decline ? OfferAnswer::Decline
+                                                   : OfferAnswer::SkipAll,
+                     offers_);
         ShowPage(currentIndex_ + 1 + CountSkippedProductPages());
         return;
     case ButtonType::Close:

@@ -58,8 +58,11 @@ TEST(OfferNavigation, AnswerOnTheFirstOfThreeProductPages) {
         SCOPED_TRACE(c.name);
         auto offers = Offers(c.cfs);
         OfferNavigation state;
-        state.skipAll = c.answer.skipAll;
-        state.stopAfterDecline = c.answer.declined && offers[0]->rules.partner.frequencyRules.saadFlag;
+        RecordAnswer(state,
+                     c.answer.skipAll    ? OfferAnswer::SkipAll
+                     : c.answer.declined ? OfferAnswer::Decline
+                                         : OfferAnswer::Accept,
+                     offers);
         int extraSlots = 1;
         std::vector<SkippedOffer> skipped;
         const std::size_t count = CountSkippedProductPages(IsProductPage, kFirstProductPage, offers, state,
@@ -114,7 +117,7 @@ TEST(OfferNavigation, PageListLongerThanTheOfferListSkipsNothingMore) {
     auto offers = Offers({nlohmann::json::object(), nlohmann::json::object(), nlohmann::json::object()});
     offers.resize(1);
     OfferNavigation state;
-    state.skipAll = true;
+    RecordAnswer(state, OfferAnswer::SkipAll, offers);
     int extraSlots = 0;
     std::vector<SkippedOffer> skipped;
     EXPECT_EQ(CountSkippedProductPages(IsProductPage, kFirstProductPage, offers, state, true, 3, extraSlots, skipped), 0u);
