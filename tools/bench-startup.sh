@@ -21,9 +21,9 @@ for _ in $(seq 1 100); do [ -S "/tmp/.X11-unix/X$display" ] && break; sleep 0.1;
 "$([ "$arch" = i686 ] && echo i686 || echo x86_64)-w64-mingw32-strip" -o "$build/MinimalDialog-stripped.exe" "$build/tools/bench/MinimalDialog.exe"
 wizard_size=$(stat -c %s "$build/FennixWebSetup-stripped.exe")
 minimal_size=$(stat -c %s "$build/MinimalDialog-stripped.exe")
-"$bench_loader" "$build/tools/bench/StartTimer.exe" "$(wpath "$build/tools/bench/MinimalDialog.exe")" 1 >/dev/null  # warm the wineserver
-minimal_ms=$("$bench_loader" "$build/tools/bench/StartTimer.exe" "$(wpath "$build/tools/bench/MinimalDialog.exe")" "$runs" | tr -d '\r')
-wizard_ms=$("$bench_loader" "$build/tools/bench/StartTimer.exe" "$(wpath "$build/FennixWebSetup.exe")" "$runs" | tr -d '\r')
+"$wine" "$build/tools/bench/StartTimer.exe" "$(wpath "$build/tools/bench/MinimalDialog.exe")" 1 >/dev/null  # warm the wineserver
+minimal_ms=$("$wine" "$build/tools/bench/StartTimer.exe" "$(wpath "$build/tools/bench/MinimalDialog.exe")" "$runs" | tr -d '\r')
+wizard_ms=$("$wine" "$build/tools/bench/StartTimer.exe" "$(wpath "$build/FennixWebSetup.exe")" "$runs" | tr -d '\r')
 
 printf '%-28s %12s %12s %8s\n' "" "wizard" "minimal" "ratio"
 printf '%-28s %12s %12s %8s\n' "stripped size (bytes)" "$wizard_size" "$minimal_size" \

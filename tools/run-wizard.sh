@@ -24,8 +24,7 @@ mkdir -p "$root/tools/backend/demo/installers"
 cp -f "$build"/installers/*-setup.exe "$build"/installers/*-setup.zip "$root/tools/backend/demo/installers/"
 
 export WINEPREFIX=$FENNIX_CACHE/wine64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-wine=$(wine_for "$arch")
-[ "$arch" = i686 ] || export WINELOADER=$wine
+use_wine "$arch"
 pids=()
 cleanup() {
     local pid

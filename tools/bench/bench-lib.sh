@@ -1,13 +1,12 @@
 # Sourced by the benchmark scripts: build the named targets of the build this machine runs (both sides
 # of every ratio come from that one build), a private Xvfb display and the local backend, both stopped
-# by pid on exit (with Wine's own processes). Expects $root; sets $build, $arch, wpath,
+# by pid on exit (with Wine's own processes). Expects $root; sets $build, $arch, $wine, wpath,
 # bench_start_backend, bench_wine.
 bash "$root/tools/setup.sh" >/dev/null
 source "$root/tools/machine.sh"
 arch=${FENNIX_BENCH_ARCH:-$run_arch}
 build=$(build_dir "$arch")
-bench_loader=$(wine_for "$arch")
-[ "$arch" = i686 ] || export WINELOADER=$bench_loader
+use_wine "$arch"
 echo "benchmarks of the $arch build"
 bench_build() {
     bash "$root/tools/build.sh" "$arch" "$@" >/dev/null
@@ -54,7 +53,7 @@ bench_wine() {
     local out rc=0
     bench_wine_used=1
     out=$(mktemp)
-    "$bench_loader" "$@" >"$out" 2>/dev/null </dev/null || rc=$?
+    "$wine" "$@" >"$out" 2>/dev/null </dev/null || rc=$?
     tr -d '\r' <"$out"
     rm -f "$out"
     return $rc
