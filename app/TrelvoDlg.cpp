@@ -298,41 +298,13 @@ void CTrelvoDlg::OnClose() {
     EndDialog(IDCANCEL);
 }
 
-void CTrelvoDlg::OnSysCommand(WPARAM command, LPARAM) {
-    if ((command & 0xFFF0) == kAboutCommand) {
-        CAboutDlg about;
-        about.DoModal(GetHwnd());
-    }
-}
-
-void CTrelvoDlg::OnPaint() {
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(GetHwnd(), &paint);
-    SendMessageW(GetHwnd(), WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
-    RECT client;
-    GetClientRect(GetHwnd(), &client);
-    const int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
-    const int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
-    DrawIcon(dc, x, y, icon_);
-    EndPaint(GetHwnd(), &paint);
-}
-
 INT_PTR CTrelvoDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_SYSCOMMAND:
-        if ((wParam & 0xFFF0) == kAboutCommand) {
-            OnSysCommand(wParam, lParam);
-            return TRUE;
-        }
-        return FALSE;
-    case WM_PAINT:
-        if (IsIconic(GetHwnd())) {
-            OnPaint();
-            return TRUE;
-        }
-        return FALSE;
-    case WM_QUERYDRAGICON:
-        return reinterpret_cast<INT_PTR>(icon_);
+        if ((wParam & 0xFFF0) != kAboutCommand)
+            return FALSE;
+        CAboutDlg().DoModal(GetHwnd());
+        return TRUE;
     case WM_LOAD_COMPLETE:
         SetMessageResult(OnLoadCompleteMessage());
         return TRUE;

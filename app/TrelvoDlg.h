@@ -61,8 +61,6 @@ private:
     // Product pages after the current page that are skipped; each skip within the offer limit is reported.
     std::size_t CountSkippedProductPages();
     void SetCloseEntry(CloseEntry change);
-    void OnSysCommand(WPARAM command, LPARAM lParam);
-    void OnPaint();
 
     HICON icon_ = nullptr;  // shared resource icon: not destroyed
     std::vector<std::unique_ptr<IPage>> pages_;

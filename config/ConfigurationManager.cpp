@@ -10,21 +10,13 @@
 #include "config/BuildConfig.h"
 #include "config/FolderPlaceholders.h"
 #include "win32/Handle.h"
+#include "win32/KnownFolder.h"
 #include "win32/Strings.h"
 
 namespace {
 
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kAccent = RGB(127, 188, 66);
-
-std::wstring KnownFolder(REFKNOWNFOLDERID id) {
-    PWSTR path = nullptr;
-    std::wstring result;
-    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &path)))
-        result = path;
-    CoTaskMemFree(path);  // also owed when the call fails
-    return result;
-}
 
 }  // namespace
 
@@ -96,7 +88,7 @@ void ConfigurationManager::InitializeIsv() {
 }
 
 void ConfigurationManager::InitializeDlm() {
-    downloadFolder = KnownFolder(FOLDERID_Downloads);
+    downloadFolder = KnownFolderPath(FOLDERID_Downloads);
     if (downloadFolder.empty()) {
         wchar_t path[MAX_PATH] = {};
         if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, path))) {

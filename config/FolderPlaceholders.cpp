@@ -1,22 +1,7 @@
 #include "config/FolderPlaceholders.h"
 
-#include <windows.h>
-#include <shlobj.h>
-
+#include "win32/KnownFolder.h"
 #include "win32/ProgramView.h"
-
-namespace {
-
-std::wstring KnownFolderOrEmpty(REFKNOWNFOLDERID id) {
-    PWSTR path = nullptr;
-    std::wstring result;
-    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &path)))
-        result = path;
-    CoTaskMemFree(path);
-    return result;
-}
-
-}  // namespace
 
 void FillFolderPlaceholders(PlaceholderTable& table, PlaceholderTable& table64) {
     FillFolderPlaceholders(table, table64, Is64BitWindows());
@@ -24,10 +9,10 @@ void FillFolderPlaceholders(PlaceholderTable& table, PlaceholderTable& table64) 
 
 void FillFolderPlaceholders(PlaceholderTable& table, PlaceholderTable& table64, bool windows64) {
     table.Insert(L"commonpf", windows64 ? L"{commonpf64}" : L"{commonpf32}");
-    table.Insert(L"localappdata", KnownFolderOrEmpty(FOLDERID_LocalAppData));
-    table.Insert(L"commonappdata", KnownFolderOrEmpty(FOLDERID_RoamingAppData));
-    table.Insert(L"programdata", KnownFolderOrEmpty(FOLDERID_ProgramData));
-    table.Insert(L"commonpf32", KnownFolderOrEmpty(FOLDERID_ProgramFilesX86));
+    table.Insert(L"localappdata", KnownFolderPath(FOLDERID_LocalAppData));
+    table.Insert(L"commonappdata", KnownFolderPath(FOLDERID_RoamingAppData));
+    table.Insert(L"programdata", KnownFolderPath(FOLDERID_ProgramData));
+    table.Insert(L"commonpf32", KnownFolderPath(FOLDERID_ProgramFilesX86));
     if (windows64) {
         wchar_t value[MAX_PATH] = {};
         DWORD length = GetEnvironmentVariableW(L"ProgramW6432", value, MAX_PATH);

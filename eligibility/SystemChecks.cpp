@@ -8,21 +8,9 @@
 #include <cwchar>
 
 #include "win32/Handle.h"
+#include "win32/KnownFolder.h"
 #include "win32/ProgramView.h"
 #include "win32/Strings.h"
-
-namespace {
-
-std::wstring DesktopFolder() {
-    PWSTR path = nullptr;
-    std::wstring result;
-    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Desktop, 0, nullptr, &path)))
-        result = path;
-    CoTaskMemFree(path);
-    return result;
-}
-
-}  // namespace
 
 bool EnoughDiskSpace(uint64_t freeBytes, uint64_t minDiskMb) { return (freeBytes >> 20) >= minDiskMb; }
 
@@ -35,7 +23,7 @@ RuleResult MachineFacts::CheckDiskSpace(uint64_t minDiskMb) {
         return std::nullopt;
     if (!freeDiskMb) {
         ++reads_.disk;
-        const std::wstring root = DesktopFolder().substr(0, 3);
+        const std::wstring root = KnownFolderPath(FOLDERID_Desktop).substr(0, 3);
         ULARGE_INTEGER available{};
         if (!GetDiskFreeSpaceExW(root.c_str(), &available, nullptr, nullptr))
             return "DISK SPACE CHECK FAILED " + std::to_string(GetLastError());

@@ -13,20 +13,12 @@
 #include "config/ConfigurationManager.h"
 #include "tests/support/Prefix.h"
 #include "win32/Handle.h"
+#include "win32/KnownFolder.h"
 #include "win32/ProgramView.h"
 
 namespace {
 
 std::wstring LastComponent(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
-
-std::wstring KnownFolder(REFKNOWNFOLDERID id) {
-    PWSTR path = nullptr;
-    std::wstring result;
-    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &path)))
-        result = path;
-    CoTaskMemFree(path);
-    return result;
-}
 
 // Removes the private folder a constructed configuration made.
 struct TempFolderGuard {
@@ -91,7 +83,7 @@ TEST(ConfigurationManager, DlmTakesProductFromBackendAndDownloadsToUserFolder) {
     EXPECT_EQ(config.productId, L"Fennix_Web");
     EXPECT_TRUE(PathIsDirectoryW(config.tempFolder.c_str()));
 
-    std::wstring downloads = KnownFolder(FOLDERID_Downloads);
+    std::wstring downloads = KnownFolderPath(FOLDERID_Downloads);
     ASSERT_FALSE(downloads.empty());
     EXPECT_EQ(config.downloadFolder, downloads);
 }

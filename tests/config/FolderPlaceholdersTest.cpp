@@ -8,6 +8,7 @@
 #include "config/ConfigurationManager.h"
 #include "config/FolderPlaceholders.h"
 #include "tests/support/Prefix.h"
+#include "win32/KnownFolder.h"
 #include "win32/ProgramView.h"
 
 namespace {
@@ -17,15 +18,6 @@ PlaceholderTable MakeTable(std::initializer_list<std::pair<const wchar_t*, const
     for (const auto& [name, value] : entries)
         table.Insert(name, value);
     return table;
-}
-
-std::wstring KnownFolder(REFKNOWNFOLDERID id) {
-    PWSTR path = nullptr;
-    std::wstring result;
-    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &path)))
-        result = path;
-    CoTaskMemFree(path);
-    return result;
 }
 
 bool ExpectWindows64() { return testing_support::PrefixIs64BitWindows(); }
@@ -76,9 +68,9 @@ TEST(FolderPlaceholders, MachineTableOrderAndValues) {
         expected.push_back(L"commonpf64");
     EXPECT_EQ(names, expected);
 
-    EXPECT_EQ(*table.Find(L"commonappdata"), KnownFolder(FOLDERID_RoamingAppData));
-    EXPECT_EQ(*table.Find(L"localappdata"), KnownFolder(FOLDERID_LocalAppData));
-    EXPECT_EQ(*table.Find(L"programdata"), KnownFolder(FOLDERID_ProgramData));
+    EXPECT_EQ(*table.Find(L"commonappdata"), KnownFolderPath(FOLDERID_RoamingAppData));
+    EXPECT_EQ(*table.Find(L"localappdata"), KnownFolderPath(FOLDERID_LocalAppData));
+    EXPECT_EQ(*table.Find(L"programdata"), KnownFolderPath(FOLDERID_ProgramData));
     EXPECT_EQ(config.folderPlaceholders64.Size(), ExpectWindows64() ? 1u : 0u);
 }
 
@@ -86,7 +78,7 @@ TEST(FolderPlaceholders, ProgramFilesOnThisWindows) {
     ConfigurationManager config(L"ISV");
     RemoveDirectoryW(config.tempFolder.c_str());
     const PlaceholderTable table = config.GetFolderPlaceholders();
-    const std::wstring x86 = KnownFolder(FOLDERID_ProgramFilesX86);
+    const std::wstring x86 = KnownFolderPath(FOLDERID_ProgramFilesX86);
     ASSERT_FALSE(x86.empty());
 
     if (ExpectWindows64()) {
@@ -104,7 +96,7 @@ TEST(FolderPlaceholders, ProgramFilesOnThisWindows) {
 
 TEST(FolderPlaceholders, ProductLaunchPathUsesRoamingAppData) {
     EXPECT_EQ(ExpandFolderPlaceholders(L"{commonappdata}\\Fennix Web\\fxweb.exe"),
-              KnownFolder(FOLDERID_RoamingAppData) + L"\\Fennix Web\\fxweb.exe");
+              KnownFolderPath(FOLDERID_RoamingAppData) + L"\\Fennix Web\\fxweb.exe");
 }
 
 // 32-bit Windows cannot be shown by any prefix here: the system fact is injected.
@@ -115,7 +107,7 @@ TEST(FolderPlaceholders, ThirtyTwoBitWindowsHasNoSixtyFourBitFolder) {
     EXPECT_EQ(*table.Find(L"commonpf"), L"{commonpf32}");
     EXPECT_EQ(table.Find(L"commonpf64"), nullptr);
     EXPECT_EQ(table64.Size(), 0u);
-    EXPECT_EQ(ExpandFolderPlaceholders(L"{commonpf}\\App", table), KnownFolder(FOLDERID_ProgramFilesX86) + L"\\App");
+    EXPECT_EQ(ExpandFolderPlaceholders(L"{commonpf}\\App", table), KnownFolderPath(FOLDERID_ProgramFilesX86) + L"\\App");
 }
 
 TEST(ProgramView, SystemFolderAsTheThirtyTwoBitProgramSeesIt) {
