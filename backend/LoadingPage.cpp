@@ -64,6 +64,14 @@ PackageList ReadConfigurationResponse(const nlohmann::json& response, const std:
         configError = true;
         return {};
     }
+    // A product the backend meant to be verified is never run unverified: a malformed digest ends the run.
+    if (response.is_object() && response.contains("product")) {
+        const auto& product = response.at("product");
+        if (!product.is_object() || !ReadExpectedPayload(product, config->productPayload).empty()) {
+            configError = true;
+            return {};
+        }
+    }
 
     if (response.is_object() && response.contains("f") && response.at("f").is_object() &&
         response.at("f").contains("a"))

@@ -95,6 +95,7 @@ Package::Package(EventContext context, const nlohmann::json& offer, bool isProdu
     imageName = ExpandParameters(ps.at("i").get<std::string>());
     displayName = ExpandParameters(ps.at("dn").get<std::string>());
     installerUrl = ExpandParameters(ps.at("u").get<std::string>());
+    payloadProblem = ReadExpectedPayload(ps, payload);
 
     if (ps.contains("pn") && ps.at("pn").get<bool>())
         ReadPartner(ps);

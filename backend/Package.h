@@ -16,6 +16,7 @@
 #include <nlohmann/json.hpp>
 
 #include "backend/PackageParameters.h"
+#include "config/ExpectedPayload.h"
 #include "eligibility/EligibilityChecker.h"
 #include "events/EventContext.h"
 
@@ -63,6 +64,7 @@ public:
     std::string imageName;
     std::string installerUrl;
     std::string installerParams;
+    ExpectedPayload payload;  // the installer's digest and size, when the backend gave them
     std::string packagePrivacyUrl;
     std::string packageEulaUrl;
     std::atomic<bool> reportingClosed{false};

@@ -11,6 +11,7 @@
 #include "config/FolderPlaceholders.h"
 #include "win32/Handle.h"
 #include "win32/KnownFolder.h"
+#include "win32/SecureFolder.h"
 #include "win32/Strings.h"
 
 namespace {
@@ -81,9 +82,10 @@ void ConfigurationManager::InitializeIsv() {
     productLaunchArgs = L"/RUNONSTARTUP";
 
     std::wstring folder = CreatePrivateTempFolder();
-    if (PathIsDirectoryW(folder.c_str())) {
+    if (!folder.empty()) {
         downloadFolder = folder;
         tempFolder = folder;
+        tempFolderLock = LockFolder(folder);
     }
 }
 
@@ -101,8 +103,10 @@ void ConfigurationManager::InitializeDlm() {
     }
 
     std::wstring folder = CreatePrivateTempFolder();
-    if (PathIsDirectoryW(folder.c_str()))
+    if (!folder.empty()) {
         tempFolder = folder;
+        tempFolderLock = LockFolder(folder);
+    }
 }
 
 std::string ConfigurationManager::GetSessionId() {
@@ -176,12 +180,18 @@ std::string GetSetupVersion() {
 }
 
 std::wstring CreatePrivateTempFolder() {
-    wchar_t path[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, path);
-    GetTempFileNameW(path, L"ISV", 0, path);
-    DeleteFileW(path);
-    CreateDirectoryW(path, nullptr);
-    return path;
+    wchar_t path[MAX_PATH + 1] = {};
+    const DWORD length = GetTempPathW(MAX_PATH + 1, path);
+    if (length == 0 || length > MAX_PATH)
+        return {};
+    return CreateFreshAdminOnlyFolder(path, L"ISV");
+}
+
+UniqueFile LockFolder(const std::wstring& folder) {
+    // No delete sharing: while this handle is open nobody can rename the folder and put another in its
+    // place, which the user could otherwise do through the rights on the parent.
+    return UniqueFile(CreateFileW(folder.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
 }
 
 std::string GetCurrentTimeMillis() {

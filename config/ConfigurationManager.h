@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "config/ExpectedPayload.h"
 #include "config/PlaceholderTable.h"
+#include "win32/Handle.h"
 
 class Package;
 namespace Gdiplus {
@@ -43,13 +45,15 @@ public:
     bool failureEventCode = false;
     std::wstring productTitle;
     std::wstring productUrl;
+    ExpectedPayload productPayload;  // the product installer's digest and size, when the backend gave them
     std::wstring productLogoUrl;
     std::wstring privacyUrl;
     std::wstring termsUrl;
     std::wstring sdkLicenseUrl;
     std::wstring downloadFolder;
     std::wstring productFileName;
-    std::wstring tempFolder;
+    std::wstring tempFolder;  // the run's private folder: only administrators may change it
+    UniqueFile tempFolderLock;  // held open so that the folder cannot be renamed away during the run
     std::wstring productInstallArgs;
     std::array<bool, 3> options{};
     std::array<bool, 5> configurations{};
@@ -100,8 +104,11 @@ private:
 // Four dot-separated numbers from the fixed file information of the program's own version resource;
 // empty when there is none.
 std::string GetSetupVersion();
-// A new, empty, uniquely named folder ("ISV….tmp") in the user's temporary folder; callers check it exists.
+// A new, empty, uniquely named folder ("ISV….tmp") in the user's temporary folder that only
+// administrators may change (win32/SecureFolder.h); "" when none could be made.
 std::wstring CreatePrivateTempFolder();
+// The folder opened so that it cannot be renamed or deleted while the handle lives.
+UniqueFile LockFolder(const std::wstring& folder);
 // Milliseconds since 1970-01-01 00:00 UTC, in decimal.
 std::string GetCurrentTimeMillis();
 // The machine GUID (value MachineGuid of HKLM\<key>) from the 64-bit registry view, "" when it cannot be read.

@@ -8,7 +8,7 @@
 #include "config/FolderPlaceholders.h"
 #include "eligibility/NumberConversions.h"
 #include "eligibility/SystemChecks.h"
-#include "events/CryptoHash.h"
+#include "win32/CryptoHash.h"
 #include "win32/Handle.h"
 #include "win32/Strings.h"
 

@@ -22,6 +22,9 @@ bool EligibilityChecker::IsEligible(CheckedOffer& offer, bool& limitReached, con
         limitReached = true;
         return false;
     }
+    // An offer the backend meant to be verified is never run unverified.
+    if (!offer.payloadProblem.empty())
+        return Reject(offer, offer.payloadProblem);
     if (CheckFrequency(offer, admitted))
         return false;
     const int32_t vertical = rules.vertical.load();

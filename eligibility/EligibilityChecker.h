@@ -22,6 +22,7 @@ struct CheckedOffer {
     std::string offerId;
     int index = 0;  // place among the admitted offers when it was read
     OfferRules rules;
+    std::string payloadProblem;  // what is wrong with the installer's digest or size; such an offer is never admitted
 };
 
 class EligibilityChecker {

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "config/ConfigurationManager.h"
-#include "events/CryptoHash.h"
+#include "win32/CryptoHash.h"
 #include "win32/ProgramView.h"
 #include "win32/Strings.h"
 #include "win32/WindowsVersion.h"

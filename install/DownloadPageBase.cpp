@@ -8,6 +8,7 @@
 #include "config/ConfigurationManager.h"
 #include "locale/LanguageManager.h"
 #include "pagebase/PageSupport.h"
+#include "win32/SecureFolder.h"
 #include "resources/resource.h"
 #include "win32/Strings.h"
 #include "win32/WizardMessages.h"
@@ -32,7 +33,7 @@ DownloadPageBase::DownloadPageBase(std::shared_ptr<LanguageManager> languageMana
 DownloadPageBase::~DownloadPageBase() {
     if (GetHwnd()) {
         KillTimer(GetHwnd(), kDownloadTimer);
-        KillTimer(GetHwnd(), kProductInstallerTimer);
+        KillTimer(GetHwnd(), kInstallerTimer);
     }
 }
 
@@ -61,15 +62,15 @@ void DownloadPageBase::OnNavigateToPage() {
                                      ? BuildProductArguments(config->options, config->configurations)
                                      : config->productInstallArgs;
         input.imageBaseUrl = config->imageBaseUrl;
-        // The ISV wizard keeps both folders on the run's temporary folder.
-        input.extractionBase = rules_.installsProduct ? config->downloadFolder : config->tempFolder;
         packages_ = {config->productPackage};
+        payloads_ = {config->productPayload};
         for (const auto& offer : config->acceptedPackages) {
             input.offers.push_back({Utf8ToWide(offer->installerUrl), Utf8ToWide(offer->installerParams)});
             packages_.push_back(offer);
+            payloads_.push_back(offer->payload);
         }
         plan_ = BuildInstallPlan(input);
-        downloaded_.assign(packages_.size(), std::wstring());
+        downloaded_.assign(packages_.size(), Fetched());
         next_ = 0;
         Advance();
     });
@@ -91,12 +92,11 @@ INT_PTR DownloadPageBase::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
 void DownloadPageBase::OnTimer(UINT_PTR id) {
     if (id == kDownloadTimer)
         RunGuarded(rules_.pageName, [this] { PollDownload(); });
-    else if (id == kProductInstallerTimer)
-        RunGuarded(rules_.pageName, [this] { PollProductInstaller(); });
+    else if (id == kInstallerTimer)
+        RunGuarded(rules_.pageName, [this] { PollInstaller(); });
 }
 
 void DownloadPageBase::Advance() {
-    bool offerStarted = false;
     while (next_ < plan_.size()) {
         const InstallStep& step = plan_[next_];
         // After a confirmed close nothing new starts, no download and no installer: the wizard is on its
@@ -110,26 +110,49 @@ void DownloadPageBase::Advance() {
             return;
         }
         EnterInstallPhase();
-        if (downloaded_[step.package].empty()) {
+        if (!downloaded_[step.package].succeeded) {
             ++next_;  // its download failed and was reported
             continue;
         }
         StartInstaller(step);
-        if (step.kind == StepKind::InstallAndWait)
-            return;
-        Complete(step, true, runningInstaller_);
-        offerStarted = true;
+        return;
     }
-    if (offerStarted && rules_.installsProduct && installationEnded_)
+    if (installPhase_ && rules_.installsProduct && installationEnded_)
         installationEnded_();
     Finish();
+}
+
+std::wstring DownloadPageBase::PackageFolder(std::size_t package) const {
+    const std::wstring& run = ConfigurationManager::GetInstance()->tempFolder;
+    if (run.empty())
+        return {};
+    const std::wstring folder = run + L"\\" + std::to_wstring(package);
+    return CreateAdminOnlyFolder(folder) ? folder : std::wstring();
 }
 
 void DownloadPageBase::StartDownload(const InstallStep& step) {
     auto engine = DownloadManager::GetInstance();
     HWND window = GetHwnd();
-    pendingDownload_ = std::async(std::launch::async, [engine, step, window] {
-        return engine->DownloadFile(step.url, window, step.fileName, step.useTempFolder);
+    const std::wstring folder =
+        step.useTempFolder ? PackageFolder(step.package) : ConfigurationManager::GetInstance()->downloadFolder;
+    const ExpectedPayload payload = payloads_[step.package];
+    pendingDownload_ = std::async(std::launch::async, [engine, step, window, folder, payload] {
+        Fetched fetched;
+        if (folder.empty()) {
+            fetched.pathOrError = L"no folder of its own for the package";
+            return fetched;
+        }
+        const DownloadResult result = engine->DownloadFile(step.url, window, step.fileName, folder);
+        if (!result.first) {
+            fetched.pathOrError = result.second;
+            return fetched;
+        }
+        // Checked before anything else touches the file, and held so that what was checked is what runs.
+        fetched.held = std::make_shared<UniqueFile>();
+        const std::wstring problem = VerifyDownloadedFile(engine->lastDownloadedPath, payload, *fetched.held);
+        fetched.succeeded = problem.empty();
+        fetched.pathOrError = problem.empty() ? engine->lastDownloadedPath : problem;
+        return fetched;
     });
     SetTimer(GetHwnd(), kDownloadTimer, kPollMs, nullptr);
 }
@@ -138,36 +161,35 @@ void DownloadPageBase::PollDownload() {
     if (!IsReady(pendingDownload_))
         return;
     KillTimer(GetHwnd(), kDownloadTimer);
-    const DownloadResult result = pendingDownload_.get();
+    Fetched fetched = pendingDownload_.get();
     if (next_ >= plan_.size())
         return;
-    Complete(plan_[next_], result.first,
-             result.first ? DownloadManager::GetInstance()->lastDownloadedPath : result.second);
+    const InstallStep& step = plan_[next_];
+    if (fetched.succeeded)
+        downloaded_[step.package] = fetched;
+    Complete(step, fetched.succeeded, fetched.pathOrError);
     Advance();
 }
 
 void DownloadPageBase::StartInstaller(const InstallStep& step) {
-    std::wstring path = downloaded_[step.package];
-    const ArchiveKind kind = DetectArchiveType(path);
-    if (kind != ArchiveKind::Ordinary)
-        path = PrepareInstaller(path, kind, step.extractionBase);
-    runningInstaller_ = path;
-    const bool wait = step.kind == StepKind::InstallAndWait;
-    pendingInstaller_ = RunProcessAsync(path, step.arguments, wait);
-    if (wait)
-        SetTimer(GetHwnd(), kProductInstallerTimer, kPollMs, nullptr);
+    Fetched& fetched = downloaded_[step.package];
+    UniqueFile held = fetched.held ? std::move(*fetched.held) : UniqueFile();
+    pendingInstaller_ =
+        StartInstallerAsync(fetched.pathOrError, step.arguments, step.kind == StepKind::InstallAndWait, std::move(held));
+    SetTimer(GetHwnd(), kInstallerTimer, kPollMs, nullptr);
 }
 
-void DownloadPageBase::PollProductInstaller() {
+void DownloadPageBase::PollInstaller() {
     if (!IsReady(pendingInstaller_))
         return;
-    KillTimer(GetHwnd(), kProductInstallerTimer);
-    if (installationEnded_)
-        installationEnded_();
+    KillTimer(GetHwnd(), kInstallerTimer);
     const RunResult result = pendingInstaller_.get();
     if (next_ >= plan_.size())
         return;
-    Complete(plan_[next_], result.exitCode == 0, result.exitCode == 0 ? runningInstaller_ : result.text);
+    const InstallStep& step = plan_[next_];
+    // An offer counts once its process started; the product once its installer succeeded.
+    const bool succeeded = step.kind == StepKind::Start ? result.started : result.started && result.exitCode == 0;
+    Complete(step, succeeded, succeeded ? result.installer : result.text);
     Advance();
 }
 
@@ -180,8 +202,6 @@ void DownloadPageBase::Complete(const InstallStep& step, bool succeeded, const s
             productFailed_ = true;
         return;
     }
-    if (step.kind == StepKind::Download)
-        downloaded_[step.package] = pathOrError;
     if (step.recordsPath)
         ConfigurationManager::GetInstance()->downloadedFilePath = pathOrError;
     if (step.successCode != 0)

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "config/ExpectedPayload.h"
 #include "install/InstallPlan.h"
 #include "install/InstallerRunner.h"
 #include "net/DownloadManager.h"
@@ -24,7 +25,7 @@ using InstallationCallback = std::function<void()>;
 class DownloadPageBase : public IPage {
 public:
     static constexpr UINT_PTR kDownloadTimer = 0x1000;
-    static constexpr UINT_PTR kProductInstallerTimer = 0x1002;
+    static constexpr UINT_PTR kInstallerTimer = 0x1002;
     static constexpr UINT kPollMs = 100;
 
     ~DownloadPageBase() override;
@@ -52,7 +53,7 @@ private:
     void StartDownload(const InstallStep& step);
     void StartInstaller(const InstallStep& step);
     void PollDownload();
-    void PollProductInstaller();
+    void PollInstaller();
     // Reports the step's outcome, remembers what it produced and moves past it.
     void Complete(const InstallStep& step, bool succeeded, const std::wstring& pathOrError);
     void EnterInstallPhase();
@@ -65,14 +66,25 @@ private:
     CStaticFromImage image_;
     HWND progressBar_ = nullptr;
     bool marquee_ = false;
+    // A finished download: the verified file, held open without write sharing until its installer
+    // started, or why there is none.
+    struct Fetched {
+        bool succeeded = false;
+        std::wstring pathOrError;
+        std::shared_ptr<UniqueFile> held;
+    };
+
+    // The package's own folder in the run's folder, made new for this run; "" when it cannot be.
+    std::wstring PackageFolder(std::size_t package) const;
+
     std::vector<std::shared_ptr<Package>> packages_;  // the product, then the accepted offers
+    std::vector<ExpectedPayload> payloads_;           // per package
     std::vector<InstallStep> plan_;
     std::size_t next_ = 0;
-    std::vector<std::wstring> downloaded_;  // per package; "" while not (or not successfully) downloaded
-    std::wstring runningInstaller_;
+    std::vector<Fetched> downloaded_;  // per package; failed while not (or not successfully) downloaded
     bool installPhase_ = false;
     bool productFailed_ = false;
-    std::future<DownloadResult> pendingDownload_;
+    std::future<Fetched> pendingDownload_;
     std::future<RunResult> pendingInstaller_;
     InstallationCallback installationStarted_;
     InstallationCallback installationEnded_;

@@ -79,7 +79,6 @@ std::vector<InstallStep> BuildInstallPlan(const InstallPlanInput& input) {
     if (isv) {
         InstallStep install{StepKind::InstallAndWait, 0};
         install.arguments = input.productArguments;
-        install.extractionBase = input.extractionBase;
         install.successCode = 3;
         install.failureCode = productFailure;
         install.failurePrefix = kExecFailed;
@@ -90,8 +89,8 @@ std::vector<InstallStep> BuildInstallPlan(const InstallPlanInput& input) {
     for (std::size_t i = 0; i < input.offers.size(); ++i) {
         InstallStep start{StepKind::Start, i + 1};
         start.arguments = input.offers[i].arguments;
-        start.extractionBase = input.extractionBase;
         start.successCode = 3;
+        start.failurePrefix = kExecFailed;
         steps.push_back(start);
     }
     return steps;

@@ -33,9 +33,8 @@ struct InstallStep {
     std::size_t package;         // 0 the product, then the accepted offers in their order
     std::wstring url;            // Download
     std::wstring fileName;       // Download: "" takes the name from the URL
-    bool useTempFolder = true;   // Download: the run's folder, else the user's download folder
+    bool useTempFolder = true;   // Download: the package's own folder in the run's folder, else the user's download folder
     std::wstring arguments;      // installs
-    std::wstring extractionBase; // installs: where an archive is unpacked
     int successCode = 0;         // event on success; 0 reports nothing
     int failureCode = -1;        // event on failure, with {"12": failurePrefix + text}
     const char* failurePrefix = "";
@@ -49,7 +48,6 @@ struct InstallPlanInput {
     std::wstring productFileName;   // DLM: the name in the download folder
     std::wstring productArguments;
     std::wstring imageBaseUrl;
-    std::wstring extractionBase;
     struct Offer {
         std::wstring location;
         std::wstring arguments;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "win32/Handle.h"
+#include "win32/SecureFolder.h"
 #include "win32/Strings.h"
 #include "win32/SystemError.h"
 
@@ -23,11 +24,6 @@ std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
     if (!folder.empty() && folder.back() == L'\\')
         return folder + name;
     return folder + L"\\" + name;
-}
-
-bool IsDirectory(const std::wstring& path) {
-    DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool HasExeExtension(const wchar_t* name) {
@@ -55,17 +51,26 @@ ArchiveKind DetectArchiveType(const std::wstring& path) {
     return ArchiveKind::Ordinary;
 }
 
-std::wstring PrepareInstaller(const std::wstring& downloadedPath, ArchiveKind kind, const std::wstring& tempFolder) {
-    // A 7z archive is started as it is, like any other file.
-    if (kind != ArchiveKind::Zip)
-        return downloadedPath;
-    std::wstring folder = MakeExtractionFolder(downloadedPath, tempFolder);
+Preparation PrepareInstaller(const std::wstring& downloadedPath) {
+    switch (DetectArchiveType(downloadedPath)) {
+    case ArchiveKind::Ordinary:
+        return {downloadedPath, {}};
+    case ArchiveKind::SevenZip:
+        return {{}, L"7z archives cannot be started"};
+    case ArchiveKind::Zip:
+        break;
+    }
+    const size_t slash = downloadedPath.find_last_of(L'\\');
+    const std::wstring base = slash == std::wstring::npos ? std::wstring() : downloadedPath.substr(0, slash);
+    const std::wstring folder = MakeExtractionFolder(downloadedPath, base);
+    if (base.empty() || folder == base)
+        return {{}, L"no folder to extract the archive into"};
     if (!ExtractZip(downloadedPath, folder))
-        return downloadedPath;
-    std::wstring executable = FindFirstExecutable(folder);
+        return {{}, L"the archive could not be extracted"};
+    const std::wstring executable = FindFirstExecutable(folder);
     if (executable.empty())
-        return downloadedPath;
-    return JoinPath(folder, executable);
+        return {{}, L"no executable at the top level of the archive"};
+    return {JoinPath(folder, executable), {}};
 }
 
 std::wstring MakeExtractionFolder(const std::wstring& archivePath, const std::wstring& tempFolder) {
@@ -77,12 +82,7 @@ std::wstring MakeExtractionFolder(const std::wstring& archivePath, const std::ws
     if (dot != std::wstring::npos)
         name.resize(dot);
     std::wstring folder = tempFolder + L"\\" + name;
-    if (CreateDirectoryW(folder.c_str(), nullptr))
-        return folder;
-    // A file of that name also reports "already exists"; only a folder will do.
-    if (GetLastError() == ERROR_ALREADY_EXISTS && IsDirectory(folder))
-        return folder;
-    return tempFolder;
+    return CreateAdminOnlyFolder(folder) ? folder : tempFolder;
 }
 
 std::wstring FindFirstExecutable(const std::wstring& folder) {
@@ -118,19 +118,28 @@ std::wstring BuildProductArguments(const std::array<bool, 3>& options, const std
     return arguments;
 }
 
-RunResult RunProcess(const std::wstring& installerPath, const std::wstring& arguments, bool wait) {
+RunResult RunProcess(const std::wstring& installerPath, const std::wstring& arguments, bool wait, UniqueFile held) {
     std::wstring commandLine = L"\"" + installerPath + L"\" " + arguments;
     std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
     writable.push_back(L'\0');
+    // The installer's own folder, never wherever the wizard was started from.
+    const size_t slash = installerPath.find_last_of(L'\\');
+    const std::wstring folder = slash == std::wstring::npos ? std::wstring() : installerPath.substr(0, slash);
 
     RunResult result;
+    result.installer = installerPath;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-        result.text = L"Error launching executable: " + SystemErrorText(GetLastError());
+    const BOOL created = CreateProcessW(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                        folder.empty() ? nullptr : folder.c_str(), &startup, &info);
+    const DWORD error = GetLastError();
+    held.reset();  // the image is mapped now (or never will be): nobody can change what runs
+    if (!created) {
+        result.text = L"Error launching executable: " + SystemErrorText(error);
         return result;
     }
+    result.started = true;
     UniqueKernelHandle process(info.hProcess);
     UniqueKernelHandle thread(info.hThread);
     if (wait) {
@@ -144,13 +153,20 @@ RunResult RunProcess(const std::wstring& installerPath, const std::wstring& argu
     return result;
 }
 
-std::future<RunResult> RunProcessAsync(const std::wstring& installerPath, const std::wstring& arguments, bool wait) {
-    return std::async(std::launch::async, [installerPath, arguments, wait]() {
+std::future<RunResult> StartInstallerAsync(const std::wstring& downloadedPath, const std::wstring& arguments,
+                                           bool wait, UniqueFile held) {
+    auto heldShared = std::make_shared<UniqueFile>(std::move(held));
+    return std::async(std::launch::async, [downloadedPath, arguments, wait, heldShared]() {
         // The task's boundary: nothing but a result reaches the page that polls it.
+        RunResult result;
         try {
-            return RunProcess(installerPath, arguments, wait);
+            const Preparation preparation = PrepareInstaller(downloadedPath);
+            if (preparation.installer.empty()) {
+                result.text = preparation.failure;
+                return result;
+            }
+            return RunProcess(preparation.installer, arguments, wait, std::move(*heldShared));
         } catch (const std::exception& error) {
-            RunResult result;
             result.text = L"Error launching executable: " + AnsiToWide(error.what());
             return result;
         }

@@ -7,12 +7,16 @@
 #include <future>
 #include <string>
 
+#include "win32/Handle.h"
+
 // What the runner learned about an installer process.
 struct RunResult {
     static constexpr DWORD kNotWaited = 0xFFFFFFFF;  // not waited for, or not started
 
+    bool started = false;
+    std::wstring installer;  // the file started, or meant to be
     DWORD exitCode = kNotWaited;
-    std::wstring text;  // "" for 0, "exit code = %u", or "Error launching executable: %s"
+    std::wstring text;  // "" for 0, "exit code = %u", or why nothing started
 };
 
 enum class ArchiveKind : int { Ordinary = 0, Zip = 1, SevenZip = 2 };
@@ -20,12 +24,17 @@ enum class ArchiveKind : int { Ordinary = 0, Zip = 1, SevenZip = 2 };
 // Looks at the file's first bytes only; a file that cannot be read is ArchiveKind::Ordinary.
 ArchiveKind DetectArchiveType(const std::wstring& path);
 
-// The file to run for a downloaded file: for a zip, the first executable at the top level of its
-// extraction folder; the downloaded file itself in every other case.
-std::wstring PrepareInstaller(const std::wstring& downloadedPath, ArchiveKind kind, const std::wstring& tempFolder);
+// The file to start for a downloaded file, or why there is none: a zip is extracted into a new folder
+// beside it and its first executable at the top level is started; a 7z archive cannot be started; any
+// other file is started as it is.
+struct Preparation {
+    std::wstring installer;
+    std::wstring failure;  // "" when there is an installer
+};
+Preparation PrepareInstaller(const std::wstring& downloadedPath);
 
-// tempFolder + "\" + the archive's file name up to its last dot, created if need be; tempFolder when it
-// cannot be created.
+// tempFolder + "\" + the archive's file name up to its last dot, made new for administrators only;
+// tempFolder when it cannot be made, also when anything of that name is already there.
 std::wstring MakeExtractionFolder(const std::wstring& archivePath, const std::wstring& tempFolder);
 
 // Extracts the whole archive (top level and subfolders) into an existing folder through the shell's
@@ -40,11 +49,15 @@ std::wstring FindFirstExecutable(const std::wstring& folder);
 // The product's arguments when the classic option and configuration pages were shown.
 std::wstring BuildProductArguments(const std::array<bool, 3>& options, const std::array<bool, 5>& configurations);
 
-// Starts "\"path\" arguments" and, with `wait`, waits for it without a time limit. Never throws for a
-// start failure: that is reported in the result.
-RunResult RunProcess(const std::wstring& installerPath, const std::wstring& arguments, bool wait);
+// Starts "\"path\" arguments" in the installer's own folder and, with `wait`, waits for it without a
+// time limit; `held` is closed right after the start. Never throws for a start failure: that is
+// reported in the result.
+RunResult RunProcess(const std::wstring& installerPath, const std::wstring& arguments, bool wait,
+                     UniqueFile held = UniqueFile());
 
-// RunProcess on a task of its own. Destroying or replacing the returned future waits for that task,
-// which for an unwaited installer lasts only as long as the process start.
-std::future<RunResult> RunProcessAsync(const std::wstring& installerPath, const std::wstring& arguments, bool wait);
+// PrepareInstaller and RunProcess on a task of their own. `held` (the verified download, open without
+// write sharing) is closed once the process has started or failed to. Destroying or replacing the
+// returned future waits for that task, which for an unwaited installer lasts only until the start.
+std::future<RunResult> StartInstallerAsync(const std::wstring& downloadedPath, const std::wstring& arguments,
+                                           bool wait, UniqueFile held = UniqueFile());
 

@@ -66,7 +66,9 @@ void DeleteFolderTree(const std::wstring& folder) {
 
 void RemoveTemporaryFolder() {
     try {
-        std::wstring folder = ConfigurationManager::GetInstance()->tempFolder;
+        auto config = ConfigurationManager::GetInstance();
+        config->tempFolderLock.reset();  // it denies deletion, to us as well
+        std::wstring folder = config->tempFolder;
         if (!folder.empty())
             DeleteFolderTree(folder);
     } catch (const std::exception&) {

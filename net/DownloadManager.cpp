@@ -48,11 +48,9 @@ std::wstring FileNameFromUrl(const std::wstring& url) {
     return SafeFileName(address.substr(slash + 1));
 }
 
-std::wstring DownloadManager::MakeDownloadPath(const std::wstring& nameOrUrl, bool isUrl, bool useTempFolder) {
-    auto config = ConfigurationManager::GetInstance();
-    const std::wstring& folder = useTempFolder ? config->tempFolder : config->downloadFolder;
+std::wstring DownloadManager::MakeDownloadPath(const std::wstring& nameOrUrl, bool isUrl, const std::wstring& folder) {
     if (folder.empty() || !PathIsDirectoryW(folder.c_str())) {
-        MessageBoxW(nullptr, L"Invalid path", config->productTitle.c_str(), MB_OK);
+        MessageBoxW(nullptr, L"Invalid path", ConfigurationManager::GetInstance()->productTitle.c_str(), MB_OK);
         return {};
     }
     std::wstring name = isUrl ? FileNameFromUrl(nameOrUrl) : SafeFileName(nameOrUrl);
@@ -66,12 +64,15 @@ std::wstring DownloadManager::MakeDownloadPath(const std::wstring& nameOrUrl, bo
 }
 
 DownloadResult DownloadManager::DownloadFile(const std::wstring& url, HWND window, const std::wstring& fileName,
-                                             bool useTempFolder) {
+                                             const std::wstring& folder) {
     try {
         DownloadResult result{false, std::wstring()};
         std::wstring path;
         try {
-            path = MakeDownloadPath(fileName.empty() ? url : fileName, fileName.empty(), useTempFolder);
+            path = MakeDownloadPath(fileName.empty() ? url : fileName, fileName.empty(), folder);
+            // The target is always made new (DownloadTarget); a link of that name goes, not its target.
+            if (!path.empty())
+                DeleteFileW(path.c_str());
             DownloadFileWinHttp(url, window, path, result);
         } catch (const HttpError& e) {
             result.second = L"[WINHTTP] " + e.Text();
@@ -85,7 +86,9 @@ DownloadResult DownloadManager::DownloadFile(const std::wstring& url, HWND windo
         if (!cancelled) {
             Sleep(kFallbackPauseMs);
             if (!cancelled) {
-                DownloadResult fallback = DownloadFileWinInet(url, window, fileName, useTempFolder);
+                if (!path.empty())
+                    DeleteFileW(path.c_str());  // what the first attempt wrote
+                DownloadResult fallback = DownloadFileWinInet(url, window, path);
                 if (fallback.first) {
                     result.first = true;
                     return result;
@@ -101,11 +104,9 @@ DownloadResult DownloadManager::DownloadFile(const std::wstring& url, HWND windo
     }
 }
 
-DownloadResult DownloadManager::DownloadFileWinInet(const std::wstring& url, HWND window, const std::wstring& fileName,
-                                                    bool useTempFolder) {
+DownloadResult DownloadManager::DownloadFileWinInet(const std::wstring& url, HWND window, const std::wstring& path) {
     DownloadResult result{false, std::wstring()};
     try {
-        const std::wstring path = MakeDownloadPath(fileName.empty() ? url : fileName, fileName.empty(), useTempFolder);
         DownloadOverWinInet(url, window, path, cancelled);
         lastDownloadedPath = path;
         result.first = true;

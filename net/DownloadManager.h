@@ -24,23 +24,23 @@ public:
     DownloadManager(const DownloadManager&) = delete;
     DownloadManager& operator=(const DownloadManager&) = delete;
 
-    // Blocking; progress is posted to `window` (WM_DOWNLOAD_PROGRESS, WM_DOWNLOAD_INDETERMINATE).
+    // Blocking; progress is posted to `window` (WM_DOWNLOAD_PROGRESS, WM_DOWNLOAD_INDETERMINATE). The file
+    // goes into `folder` under `fileName` ("" takes the URL's last segment), replacing a file of that name.
     DownloadResult DownloadFile(const std::wstring& url, HWND window, const std::wstring& fileName,
-                                bool useTempFolder);
+                                const std::wstring& folder);
     // WinHTTP only, two attempts; an empty buffer when both fail.
     DownloadBuffer DownloadToMemory(const std::wstring& url);
     // Runs DownloadToMemory on a detached thread and calls back there; no buffer once cancelled.
     void DownloadToMemoryAsync(const std::wstring& url, std::function<void(DownloadBuffer)> callback);
 
-    // The target path in the configured folder; "" (after telling the user) when the folder is missing.
-    static std::wstring MakeDownloadPath(const std::wstring& nameOrUrl, bool isUrl, bool useTempFolder);
+    // The target path in the folder; "" (after telling the user) when the folder is missing.
+    static std::wstring MakeDownloadPath(const std::wstring& nameOrUrl, bool isUrl, const std::wstring& folder);
 
     std::atomic<bool> cancelled{false};  // set once by the wizard when the user closes it
     std::wstring lastDownloadedPath;
 
 private:
-    DownloadResult DownloadFileWinInet(const std::wstring& url, HWND window, const std::wstring& fileName,
-                                       bool useTempFolder);
+    DownloadResult DownloadFileWinInet(const std::wstring& url, HWND window, const std::wstring& path);
     void DownloadFileWinHttp(const std::wstring& url, HWND window, const std::wstring& path, DownloadResult& result);
     void DownloadToMemoryOnce(std::wstring& url, int& redirects, std::vector<unsigned char>& data);
 };

@@ -26,8 +26,9 @@ void DownloadProgress::Finish() {
 }
 
 DownloadTarget::DownloadTarget(const std::wstring& path) : path_(path) {
-    file_.reset(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Always a new file, written by nobody else and never through a link planted under its name.
+    file_.reset(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file_)
         openError_ = GetLastError();  // reported only once the server has answered
 }

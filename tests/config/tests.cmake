@@ -1,1 +1,1 @@
-fennix_add_test(config_test SOURCES config/ConfigurationManagerTest.cpp config/FolderPlaceholdersTest.cpp)
+fennix_add_test(config_test SOURCES config/ConfigurationManagerTest.cpp config/FolderPlaceholdersTest.cpp config/ExpectedPayloadTest.cpp)

@@ -167,8 +167,8 @@ TEST_F(InstallPagesTest, IsvInstallsTheProductAndTheFinishPageLaunchesIt) {
     EXPECT_TRUE(errors.empty());
     EXPECT_EQ(installation, "started ended ");
     EXPECT_EQ(DownloadPaths(backend, mark), std::vector<std::string>{kProductRoute});
-    EXPECT_EQ(config.downloadedFilePath, temp + L"\\beta");
-    EXPECT_NE(LoggedInstallers().find(L"\"" + temp + L"\\beta\" /S"), std::wstring::npos) << Narrow(LoggedInstallers());
+    EXPECT_EQ(config.downloadedFilePath, temp + L"\\0\\beta");
+    EXPECT_NE(LoggedInstallers().find(L"\"" + temp + L"\\0\\beta\" /S"), std::wstring::npos) << Narrow(LoggedInstallers());
     EXPECT_TRUE(FileExists(installed)) << Narrow(installed);
     auto events = Events(backend, mark);
     ASSERT_EQ(events.size(), 1u);
@@ -224,13 +224,14 @@ TEST_F(InstallPagesTest, IsvRunsAcceptedOffersAfterTheProduct) {
         log = LoggedInstallers();
     // The product's installer is waited for: the offers start only after it ended.
     EXPECT_EQ(log.rfind(L"beta\t", 0), 0u) << Narrow(log);
-    EXPECT_NE(log.find(L"\"" + temp + L"\\offer1-setup.exe\" /S /ONE"), std::wstring::npos) << Narrow(log);
-    EXPECT_NE(log.find(L"\"" + temp + L"\\offer2-setup\\offer2-setup.exe\" /S /TWO"), std::wstring::npos)
+    // Each package in a folder of its own, the zip extracted inside it.
+    EXPECT_NE(log.find(L"\"" + temp + L"\\1\\offer1-setup.exe\" /S /ONE"), std::wstring::npos) << Narrow(log);
+    EXPECT_NE(log.find(L"\"" + temp + L"\\2\\offer2-setup\\offer2-setup.exe\" /S /TWO"), std::wstring::npos)
         << Narrow(log);
-    EXPECT_TRUE(FileExists(temp + L"\\offer2-setup.zip"));
+    EXPECT_TRUE(FileExists(temp + L"\\2\\offer2-setup.zip"));
 
     EXPECT_EQ(Summary(Events(backend, mark)), (Reports{{"offer-one", "3"}, {"offer-two", "3"}, {"product", "3"}}));
-    EXPECT_EQ(installation, "started ended ended ");
+    EXPECT_EQ(installation, "started ended ");
 }
 
 // How a failed product ends the ISV page: the offers are still installed and reported, then the
@@ -246,9 +247,9 @@ struct ProductFailure {
 
 const ProductFailure kProductFailures[] = {
     {"download404", true, nullptr, false, "DOWNLOAD FAILED: ", "started ended "},
-    {"exit1603", false, L"1603", false, "EXEC FAILED: exit code = 1603", "started ended ended "},
-    // Nothing to install: the started callback still runs, the ended one does not.
-    {"everythingMissing", true, nullptr, true, "DOWNLOAD FAILED: ", "started "},
+    {"exit1603", false, L"1603", false, "EXEC FAILED: exit code = 1603", "started ended "},
+    // Nothing to install: the phase still begins and ends.
+    {"everythingMissing", true, nullptr, true, "DOWNLOAD FAILED: ", "started ended "},
 };
 
 TEST_F(InstallPagesTest, IsvFailedProductShowsTheErrorAfterTheOffers) {
@@ -258,6 +259,7 @@ TEST_F(InstallPagesTest, IsvFailedProductShowsTheErrorAfterTheOffers) {
         errors.clear();
         installation.clear();
         config.acceptedPackages.clear();
+        temp = TestBackend::ScratchFolder(L"install-pages-temp");  // a run's folder is used once
         json routes = json::array();
         if (c.productMissing)
             routes.push_back({{"path", kProductRoute}, {"status", 404}});
@@ -378,7 +380,7 @@ TEST_F(InstallPagesTest, DlmDownloadsTheProductAndTheFinishPageStartsIt) {
     std::wstring log;
     for (int i = 0; i < 100 && log.find(L'\n') == std::wstring::npos; ++i, Sleep(50))
         log = LoggedInstallers();
-    EXPECT_NE(log.find(L"\"" + temp + L"\\offer2-setup\\offer2-setup.exe\" /TWO"), std::wstring::npos) << Narrow(log);
+    EXPECT_NE(log.find(L"\"" + temp + L"\\1\\offer2-setup\\offer2-setup.exe\" /TWO"), std::wstring::npos) << Narrow(log);
     EXPECT_EQ(log.find(L"Fennix Web Setup"), std::wstring::npos) << "the product is not installed here";
 
     host.pressed.clear();

@@ -33,7 +33,6 @@ InstallPlanInput TwoOffers(WizardType family, bool failureEventCode) {
     input.productFileName = L"Product.exe";
     input.productArguments = L"/S";
     input.imageBaseUrl = L"https://backend.test/f/";
-    input.extractionBase = L"C:\\run";
     input.offers = {{L"12345/setup.exe", L"/a"}, {L"https://cdn.test/b.zip", L"/b"}};
     return input;
 }
@@ -51,15 +50,15 @@ TEST(InstallPlan, StepsAndEventsPerFamily) {
         {"ISV: downloads, the product waited for, then the offers started",
          WizardType::ISV, false,
          {"D0 fail-1 DOWNLOAD FAILED:  path", "D1 fail-1 DOWNLOAD FAILED: ", "D2 fail-1 DOWNLOAD FAILED: ",
-          "W0 ok3 fail-1 EXEC FAILED:  path", "S1 ok3", "S2 ok3"}},
+          "W0 ok3 fail-1 EXEC FAILED:  path", "S1 ok3 fail-1 EXEC FAILED: ", "S2 ok3 fail-1 EXEC FAILED: "}},
         {"ISV with the failure code: a failed product reports 3",
          WizardType::ISV, true,
          {"D0 fail3 DOWNLOAD FAILED:  path", "D1 fail-1 DOWNLOAD FAILED: ", "D2 fail-1 DOWNLOAD FAILED: ",
-          "W0 ok3 fail3 EXEC FAILED:  path", "S1 ok3", "S2 ok3"}},
+          "W0 ok3 fail3 EXEC FAILED:  path", "S1 ok3 fail-1 EXEC FAILED: ", "S2 ok3 fail-1 EXEC FAILED: "}},
         {"DLM: the product reports 3 once downloaded and is never run",
          WizardType::DLM, false,
          {"D0 ok3 fail-1 DOWNLOAD FAILED:  path", "D1 fail-1 DOWNLOAD FAILED: ", "D2 fail-1 DOWNLOAD FAILED: ",
-          "S1 ok3", "S2 ok3"}},
+          "S1 ok3 fail-1 EXEC FAILED: ", "S2 ok3 fail-1 EXEC FAILED: "}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -85,7 +84,6 @@ TEST(InstallPlan, WhereEachFileComesFromAndGoes) {
     EXPECT_EQ(isv[3].arguments, L"/S");
     EXPECT_EQ(isv[4].arguments, L"/a");
     EXPECT_EQ(isv[5].arguments, L"/b");
-    EXPECT_EQ(isv[5].extractionBase, L"C:\\run");
 
     // The DLM product goes to the download folder under its own name, from its URL unchanged.
     InstallPlanInput input = TwoOffers(WizardType::DLM, false);

@@ -5,6 +5,7 @@
 #include <chrono>
 
 #include "install/InstallerRunner.h"
+#include "win32/Handle.h"
 #include "tests/installer/InstallerTestSupport.h"
 
 using namespace installer_test;
@@ -65,7 +66,7 @@ TEST(MakeExtractionFolderTest, NamesTheFolderAfterTheArchive) {
         std::wstring expected;
     } cases[] = {
         {L"C:\\downloads\\offer.pkg.zip", temp, temp + L"\\offer.pkg"},
-        {L"C:\\downloads\\offer.pkg.zip", temp, temp + L"\\offer.pkg"},  // already there
+        {L"C:\\downloads\\offer.pkg.zip", temp, temp},                   // already there: never adopted
         {L"C:\\downloads.d\\nodot", temp, temp + L"\\nodot"},
         {L"offer.zip", temp, temp},                                     // no backslash
         {L"C:\\downloads\\taken.zip", temp, temp},                      // a file is in the way
@@ -99,9 +100,10 @@ TEST_F(RunnerTest, ZipIsExtractedWithItsSubfoldersAndTheTopLevelExecutableRuns) 
                    {"setup.exe", offerBytes},
                    {"data/deeper/readme.txt", "hello"}});
 
-    std::wstring path = PrepareInstaller(zip, DetectArchiveType(zip), scratch.path());
+    const Preparation prepared = PrepareInstaller(zip);
+    const std::wstring& path = prepared.installer;
 
-    EXPECT_EQ(path, scratch / L"offer.pkg\\setup.exe");
+    EXPECT_EQ(path, scratch / L"offer.pkg\\setup.exe") << prepared.failure;
     EXPECT_EQ(ReadBytes(scratch / L"offer.pkg\\bin\\helper.exe"), "MZ helper");
     EXPECT_EQ(ReadBytes(scratch / L"offer.pkg\\data\\deeper\\readme.txt"), "hello");
     EXPECT_TRUE(Exists(zip));
@@ -114,30 +116,32 @@ TEST_F(RunnerTest, BuiltSampleZipPreparesItsInstaller) {
     std::wstring zip = scratch / L"offer2-setup.zip";
     CopyFileW(SampleInstaller(L"offer2-setup.zip").c_str(), zip.c_str(), FALSE);
 
-    std::wstring path = PrepareInstaller(zip, ArchiveKind::Zip, scratch.path());
+    const std::wstring path = PrepareInstaller(zip).installer;
 
     EXPECT_EQ(path, scratch / L"offer2-setup\\offer2-setup.exe");
     EXPECT_TRUE(Exists(scratch / L"offer2-setup\\docs\\README.txt"));
     EXPECT_EQ(RunProcess(path, L"/S", true).exitCode, 0u);
 }
 
-TEST_F(RunnerTest, DownloadIsRunAsItIsWhenNoTopLevelExecutableComesOut) {
+TEST_F(RunnerTest, WhatCannotBeStartedSaysWhy) {
     struct Case {
         const wchar_t* name;
         std::string bytes;  // empty: a zip with executables in subfolders only
-        ArchiveKind kind;
+        const wchar_t* failure;  // "": the download itself is started
     } cases[] = {
-        {L"nested.zip", "", ArchiveKind::Zip},
-        {L"corrupt.zip", std::string("PK\x03\x04", 4) + std::string(200, '\x5A'), ArchiveKind::Zip},
-        {L"not-a-zip.exe", "MZ", ArchiveKind::Ordinary},
-        {L"packed.7z", std::string("7z\xBC\xAF\x27\x1C", 6), ArchiveKind::SevenZip},
+        {L"nested.zip", "", L"no executable at the top level of the archive"},
+        {L"corrupt.zip", std::string("PK\x03\x04", 4) + std::string(200, '\x5A'), L"the archive could not be extracted"},
+        {L"not-a-zip.exe", "MZ", L""},
+        {L"packed.7z", std::string("7z\xBC\xAF\x27\x1C", 6), L"7z archives cannot be started"},
     };
     WriteZip(scratch / L"nested.zip", {{"tools/setup.exe", offerBytes}, {"readme.txt", "x"}});
     for (const auto& c : cases) {
         std::wstring download = scratch / c.name;
         if (!c.bytes.empty())
             WriteBytes(download, c.bytes);
-        EXPECT_EQ(PrepareInstaller(download, c.kind, scratch.path()), download) << c.name;
+        const Preparation prepared = PrepareInstaller(download);
+        EXPECT_EQ(prepared.failure, c.failure) << c.name;
+        EXPECT_EQ(prepared.installer, *c.failure ? L"" : download) << c.name;
     }
     EXPECT_TRUE(Exists(scratch / L"nested\\tools\\setup.exe"));
     // Only zips get an extraction folder.
@@ -155,7 +159,7 @@ TEST_F(RunnerTest, ZipWithAnEntryOutsideItsFolderIsNotExtractedAtAll) {
         WriteZip(zip, {{"setup.exe", "MZ"}, {escape, "MZ escaped"}});
         std::wstring folder = scratch / (L"bad" + std::to_wstring(n));
 
-        EXPECT_EQ(PrepareInstaller(zip, ArchiveKind::Zip, scratch.path()), zip) << escape;
+        EXPECT_EQ(PrepareInstaller(zip).installer, L"") << escape;
         EXPECT_FALSE(ExtractZip(zip, folder)) << escape;
         EXPECT_EQ(FindFirstExecutable(folder), L"") << escape;
         EXPECT_FALSE(Exists(scratch / L"escape.exe")) << escape;
@@ -163,7 +167,7 @@ TEST_F(RunnerTest, ZipWithAnEntryOutsideItsFolderIsNotExtractedAtAll) {
     // A dotted name inside the folder is fine.
     std::wstring zip = scratch / L"dots.zip";
     WriteZip(zip, {{"./setup.exe", "MZ"}, {"a..b/..c.txt", "ok"}});
-    EXPECT_EQ(PrepareInstaller(zip, ArchiveKind::Zip, scratch.path()), scratch / L"dots\\setup.exe");
+    EXPECT_EQ(PrepareInstaller(zip).installer, scratch / L"dots\\setup.exe");
     EXPECT_EQ(ReadBytes(scratch / L"dots\\a..b\\..c.txt"), "ok");
 }
 
@@ -190,7 +194,7 @@ TEST(BuildProductArgumentsTest, EachFlagLandsInItsPositions) {
 
 TEST_F(RunnerTest, ExitCodesAndStartFailuresBecomeResults) {
     std::wstring offer = SampleInstaller(L"offer1-setup.exe");
-    // A zip that could not be prepared is handed over as it is.
+    // A file that is no program fails to start.
     std::wstring zip = scratch / L"package.zip";
     WriteZip(zip, {{"tools/setup.exe", offerBytes}});
     struct Case {
@@ -241,20 +245,50 @@ TEST_F(RunnerTest, CommandLineReachesTheInstallerExactly) {
 
 TEST_F(RunnerTest, PendingResultIsPolledAndReplacingItWaitsForTheEarlierTask) {
     std::wstring offer = SampleInstaller(L"offer1-setup.exe");
-    std::future<RunResult> pending = RunProcessAsync(offer, L"/S /WAIT=1500 /EXIT=7", true);
+    std::future<RunResult> pending = StartInstallerAsync(offer, L"/S /WAIT=1500 /EXIT=7", true);
     EXPECT_EQ(pending.wait_for(std::chrono::milliseconds(0)), std::future_status::timeout);
     RunResult first = pending.get();
+    EXPECT_TRUE(first.started);
     EXPECT_EQ(first.exitCode, 7u);
     EXPECT_EQ(first.text, L"exit code = 7");
 
-    pending = RunProcessAsync(offer, L"/S /WAIT=1500", true);
+    pending = StartInstallerAsync(offer, L"/S /WAIT=1500", true);
     auto start = std::chrono::steady_clock::now();
-    pending = RunProcessAsync(offer, L"/S", false);
+    pending = StartInstallerAsync(offer, L"/S", false);
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
     EXPECT_EQ(pending.get().exitCode, 4294967295u);
 
-    pending = RunProcessAsync(scratch / L"missing.exe", L"", true);
-    EXPECT_EQ(pending.get().text, L"Error launching executable: " + SystemMessage(ERROR_FILE_NOT_FOUND));
+    pending = StartInstallerAsync(scratch / L"missing.exe", L"", true);
+    const RunResult missing = pending.get();
+    EXPECT_FALSE(missing.started);
+    EXPECT_EQ(missing.text, L"Error launching executable: " + SystemMessage(ERROR_FILE_NOT_FOUND));
+}
+
+// An installer starts in its own folder, and the verified download stays unwritable until it has started.
+TEST_F(RunnerTest, InstallersStartInTheirOwnFolderAndTheHeldFileIsReleasedAfterTheStart) {
+    const std::wstring cwdLog = scratch / L"cwd.log";
+    ScopedEnvironment cwdVariable{L"FENNIX_SAMPLE_CWD_LOG", cwdLog};
+    const std::wstring installer = scratch / L"pkg\\offer1-setup.exe";
+    WriteBytes(installer, offerBytes);
+    const std::wstring zip = scratch / L"zipped\\offer.zip";
+    WriteBytes(zip, "");
+    DeleteFileW(zip.c_str());
+    WriteZip(zip, {{"setup.exe", offerBytes}});
+
+    UniqueFile held(CreateFileW(installer.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    EXPECT_FALSE(UniqueFile(CreateFileW(installer.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, 0, nullptr)))
+        << "held without write sharing";
+    RunResult result = StartInstallerAsync(installer, L"/S", true, std::move(held)).get();
+    EXPECT_TRUE(result.started);
+    EXPECT_TRUE(UniqueFile(CreateFileW(installer.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                       OPEN_EXISTING, 0, nullptr)))
+        << "released once started";
+    EXPECT_TRUE(StartInstallerAsync(zip, L"/S", true).get().started);
+
+    EXPECT_THAT(ReadLogLines(cwdLog), ElementsAre(L"offer1-setup.exe\t" + scratch / L"pkg",
+                                                  L"setup.exe\t" + scratch / L"zipped\\offer"));
 }
 
 }  // namespace

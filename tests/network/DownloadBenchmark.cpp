@@ -60,7 +60,7 @@ int wmain(int argc, wchar_t** argv) {
     auto engine = std::make_shared<DownloadManager>();
     LARGE_INTEGER start, end;
     QueryPerformanceCounter(&start);
-    DownloadResult result = engine->DownloadFile(std::wstring(L"https://localhost") + path, nullptr, L"bench.bin", true);
+    DownloadResult result = engine->DownloadFile(std::wstring(L"https://localhost") + path, nullptr, L"bench.bin", temp);
     QueryPerformanceCounter(&end);
     WIN32_FILE_ATTRIBUTE_DATA data{};
     GetFileAttributesExW(engine->lastDownloadedPath.c_str(), GetFileExInfoStandard, &data);

@@ -119,7 +119,7 @@ TEST_F(DownloadManagerTest, FileDownloadOutcomes) {
         size_t mark = backend.Mark();
         std::wstring url = c.path ? kOrigin + c.path : std::wstring(L"https:///nohost.bin");
         DWORD start = GetTickCount();
-        DownloadResult result = engine->DownloadFile(url, sink.Window(), L"", true);
+        DownloadResult result = engine->DownloadFile(url, sink.Window(), L"", folder);
         DWORD elapsed = GetTickCount() - start;
         auto messages = sink.Drain();
 
@@ -177,7 +177,7 @@ TEST_F(DownloadManagerTest, FileDownloadOutcomes) {
 
 TEST_F(DownloadManagerTest, QueryStringIsNotPartOfTheFileName) {
     backend.SetScenario({{"routes", {{{"path", "/f/setup.exe?id=7&x=y"}, {"body_size", 64}}}}});
-    DownloadResult result = engine->DownloadFile(kOrigin + L"/f/setup.exe?id=7&x=y", sink.Window(), L"", false);
+    DownloadResult result = engine->DownloadFile(kOrigin + L"/f/setup.exe?id=7&x=y", sink.Window(), L"", folder);
     EXPECT_TRUE(result.first) << result.second.c_str();
     EXPECT_EQ(engine->lastDownloadedPath, folder + L"\\setup.exe");
     EXPECT_EQ(TestBackend::ReadFileBytes(folder + L"\\setup.exe").size(), 64u);
@@ -202,11 +202,10 @@ TEST(DownloadPath, FileNameFromUrl) {
 // The explicit name wins; a missing folder tells the user and fails on both transports.
 TEST_F(DownloadManagerTest, TargetFolderAndName) {
     backend.SetScenario({{"routes", {{{"path", "/dl/named"}, {"body_size", 10}}}}});
-    DownloadResult named = engine->DownloadFile(kOrigin + L"/dl/named", sink.Window(), L"chosen.exe", true);
+    DownloadResult named = engine->DownloadFile(kOrigin + L"/dl/named", sink.Window(), L"chosen.exe", folder);
     EXPECT_TRUE(named.first);
     EXPECT_EQ(engine->lastDownloadedPath, folder + L"\\chosen.exe");
 
-    ConfigurationManager::GetInstance()->tempFolder = folder + L"\\does-not-exist";
     std::atomic<int> boxes{0};
     std::atomic<bool> done{false};
     std::thread closer([&] {
@@ -223,11 +222,11 @@ TEST_F(DownloadManagerTest, TargetFolderAndName) {
             }
         }
     });
-    DownloadResult missing = engine->DownloadFile(kOrigin + L"/dl/named", sink.Window(), L"", true);
+    DownloadResult missing = engine->DownloadFile(kOrigin + L"/dl/named", sink.Window(), L"", folder + L"\\does-not-exist");
     done = true;
     closer.join();
     EXPECT_FALSE(missing.first);
-    EXPECT_EQ(boxes.load(), 2) << "once per transport";
+    EXPECT_EQ(boxes.load(), 1) << "the path is made once for both transports";
     EXPECT_EQ(missing.second.substr(0, 43), L"[WINHTTP] Failed to open file for writing: ");
     EXPECT_NE(missing.second.find(L" [WININET] Failed to open file for writing: "), std::wstring::npos);
 }
@@ -239,7 +238,7 @@ TEST_F(DownloadManagerTest, CancelStopsWithoutFallback) {
           {{{"path", "/dl/slow.bin"}, {"body_size", 400000}, {"fault", "slow"}, {"chunk_bytes", 8192}, {"interval", 0.05}}}}});
     size_t mark = backend.Mark();
     HWND window = sink.Window();
-    auto task = std::async(std::launch::async, [&] { return engine->DownloadFile(kOrigin + L"/dl/slow.bin", window, L"", true); });
+    auto task = std::async(std::launch::async, [&] { return engine->DownloadFile(kOrigin + L"/dl/slow.bin", window, L"", folder); });
     // Wait for the first progress message, then cancel as the wizard does.
     DWORD start = GetTickCount();
     bool progressed = false;
@@ -324,7 +323,7 @@ TEST_F(DownloadManagerTest, SilentServerEndsEveryTransferAtItsLimit) {
         // Each transport gives up at its limit (2 s), long before the server would (20 s): two transports
         // and the pause between them end well inside the server's wait.
         const ULONGLONG start = GetTickCount64();
-        DownloadResult result = engine->DownloadFile(kOrigin + L"/dl/hang.bin", sink.Window(), L"", true);
+        DownloadResult result = engine->DownloadFile(kOrigin + L"/dl/hang.bin", sink.Window(), L"", folder);
         EXPECT_LT(GetTickCount64() - start, 15000u) << "the limits, not the server, ended the attempts";
         EXPECT_FALSE(result.first);
         size_t split = result.second.find(L" [WININET] ");
@@ -360,7 +359,7 @@ TEST_F(DownloadManagerTest, MemoryDownloadRefusesRedirectToHttp) {
 TEST_F(DownloadManagerTest, FallbackWritesNothingToTheCache) {
     backend.SetScenario({{"routes", {{{"path", "/dl/uncached.bin"}, {"body_size", 2000}, {"statuses", {500, 200}}}}}});
     const std::wstring url = kOrigin + L"/dl/uncached.bin";
-    DownloadResult result = engine->DownloadFile(url, sink.Window(), L"", true);
+    DownloadResult result = engine->DownloadFile(url, sink.Window(), L"", folder);
     ASSERT_TRUE(result.first) << result.second.c_str();
     ASSERT_EQ(result.second.substr(0, 10), L"[WINHTTP] ") << "the file came over the fallback";
     DWORD size = 0;

@@ -25,7 +25,7 @@ int wmain(int argc, wchar_t** argv) {
         auto engine = std::make_shared<DownloadManager>();
         const std::wstring name = L"bench-download-" + std::to_wstring(i) + L".bin";
         const double start = bench::NowMs();
-        DownloadResult result = engine->DownloadFile(argv[i], nullptr, name, true);
+        DownloadResult result = engine->DownloadFile(argv[i], nullptr, name, temp);
         const double ms = bench::NowMs() - start;
         WIN32_FILE_ATTRIBUTE_DATA data{};
         GetFileAttributesExW(engine->lastDownloadedPath.c_str(), GetFileExInfoStandard, &data);

@@ -96,7 +96,15 @@ inline std::wstring LogPath() {
     return std::wstring(temp) + L"fennix-installer-log.txt";
 }
 
-// "<program file name><TAB><the command line exactly as received>"
-inline void LogCommandLine() { AppendLine(LogPath(), FileNameOf(ModuleFileName()) + L"\t" + GetCommandLineW()); }
+// "<program file name><TAB><the command line exactly as received>"; with FENNIX_SAMPLE_CWD_LOG also
+// "<program file name><TAB><current directory>" into that file.
+inline void LogCommandLine() {
+    const std::wstring program = FileNameOf(ModuleFileName());
+    AppendLine(LogPath(), program + L"\t" + GetCommandLineW());
+    const std::wstring cwdLog = Environment(L"FENNIX_SAMPLE_CWD_LOG");
+    wchar_t folder[MAX_PATH] = {};
+    if (!cwdLog.empty() && GetCurrentDirectoryW(MAX_PATH, folder) > 0)
+        AppendLine(cwdLog, program + L"\t" + folder);
+}
 
 }  // namespace sample
