@@ -272,3 +272,12 @@ TEST_F(OfferLoop, NumbersThatCannotBeParsedEscapeIsEligible) {
     }
     EXPECT_EQ(reports, Reports{});
 }
+
+// An offer the backend meant to be verified is never admitted with a digest or size that cannot be used.
+TEST_F(OfferLoop, MalformedDigestOrSizeIsNeverAdmitted) {
+    const std::string digest(64, 'a');
+    EXPECT_EQ(Run(5, {Offer("a", {{"v", 1}, {"sha256", digest.substr(2)}}), Offer("b", {{"v", 2}, {"size", -3}}),
+                      Offer("c", {{"v", 3}, {"sha256", digest}, {"size", 10}})}),
+              Ids{"c"});
+    EXPECT_EQ(reports, (Reports{"a: INVALID SHA256: NOT 64 HEX DIGITS", "b: INVALID SIZE: NOT A NON-NEGATIVE INTEGER"}));
+}

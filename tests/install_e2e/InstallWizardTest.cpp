@@ -15,6 +15,7 @@
 #include "tests/support/Reports.h"
 #include "tests/support/TestBackend.h"
 #include "tests/support/WizardDriver.h"
+#include "win32/CryptoHash.h"
 #include "win32/Handle.h"
 #include "win32/Strings.h"
 
@@ -81,6 +82,22 @@ json Offer(const std::string& id, int vertical, const std::string& location, con
 }
 
 const json kOfferOne = Offer("one", 1, "installers/offer1-setup.exe", "/S /ONE");
+
+std::string InstallerBytes(const std::string& file) {
+    const char* dir = std::getenv("FENNIX_INSTALLERS_DIR");
+    return TestBackend::ReadFileBytes(Utf8ToWide(std::string(dir ? dir : "") + "/" + file));
+}
+
+// The digest and size the backend would send for one of the sample installers; `wrong` names other bytes.
+json Digest(const std::string& file, bool wrong = false) {
+    const std::string bytes = InstallerBytes(file);
+    return {{"sha256", wrong ? Sha256Hex(bytes + "x") : Sha256Hex(bytes)}, {"size", bytes.size()}};
+}
+
+json WithDigest(json offer, const json& digest) {
+    offer["ps"].update(digest);
+    return offer;
+}
 const json kOfferZip = Offer("two", 2, "installers/offer2-setup.zip", "/S /TWO");
 
 // The freshly built installers: the product on its URL, the offers under /f/installers/; what is not
@@ -169,12 +186,14 @@ protected:
 
     // Starts the wizard on these offers and installers, goes past the language and license pages and
     // answers each offer's page in turn.
-    void StartAndAnswer(const json& offers, json routes, const std::vector<int>& answers = {}) {
+    void StartAndAnswer(const json& offers, json routes, const std::vector<int>& answers = {},
+                        const json& product = nullptr) {
         wizard.Terminate();
         DeleteFileW(sampleLog.c_str());
-        backend.SetScenario({{"config", {{"l", "US"}, {"f", {{"a", "a"}, {"m", 3}}}, {"o", offers}}},
-                             {"files", backend.filesDir},
-                             {"routes", std::move(routes)}});
+        json configuration = {{"l", "US"}, {"f", {{"a", "a"}, {"m", 3}}}, {"o", offers}};
+        if (!product.is_null())
+            configuration["product"] = product;
+        backend.SetScenario({{"config", configuration}, {"files", backend.filesDir}, {"routes", std::move(routes)}});
         mark = backend.Mark();
         const std::wstring wizardTemp = TestBackend::ScratchFolder(L"wizard-temp");
         ASSERT_TRUE(wizard.StartWithTempFolder(WindowsPathFromEnv("FENNIX_WIZARD_EXE"), wizardTemp));
@@ -273,7 +292,7 @@ TEST_F(InstallWizardTest, WithoutOffersTheProductIsInstalledAndFinishLaunchesIt)
     Screenshot(L"finish-page");
 
     // Installed silently and waited for: the product is there before the finish page.
-    EXPECT_EQ(InstallerLines(1), std::vector<std::wstring>{L"beta\t\"" + temp + L"\\beta\" /S"});
+    EXPECT_EQ(InstallerLines(1), std::vector<std::wstring>{L"beta\t\"" + temp + L"\\0\\beta\" /S"});
     EXPECT_TRUE(Exists(productExe)) << WideToUtf8(productExe);
     std::vector<Event> events;
     EXPECT_EQ(WaitForReports({{"product", "1"}, {"product", "3"}}, &events),
@@ -317,11 +336,11 @@ TEST_F(InstallWizardTest, AcceptedOffersRunWithTheirParametersAfterTheProduct) {
         const size_t installers = c.zipServed ? 3 : 2;
         auto lines = InstallerLines(installers);
         ASSERT_EQ(lines.size(), installers) << Narrow(lines);
-        EXPECT_EQ(lines[0], L"beta\t\"" + temp + L"\\beta\" /S");
+        EXPECT_EQ(lines[0], L"beta\t\"" + temp + L"\\0\\beta\" /S");
         std::sort(lines.begin() + 1, lines.end());
-        EXPECT_EQ(lines[1], L"offer1-setup.exe\t\"" + temp + L"\\offer1-setup.exe\" /S /ONE");
+        EXPECT_EQ(lines[1], L"offer1-setup.exe\t\"" + temp + L"\\1\\offer1-setup.exe\" /S /ONE");
         if (c.zipServed) {
-            EXPECT_EQ(lines[2], L"offer2-setup.exe\t\"" + temp + L"\\offer2-setup\\offer2-setup.exe\" /S /TWO");
+            EXPECT_EQ(lines[2], L"offer2-setup.exe\t\"" + temp + L"\\2\\offer2-setup\\offer2-setup.exe\" /S /TWO");
         }
 
         std::vector<Event> events;
@@ -466,7 +485,8 @@ TEST_F(InstallWizardTest, FileHeldOpenAtTheEndIsLeftForRestart) {
     ASSERT_TRUE(Visible(finish, kFinishButton)) << WideToUtf8(DescribeControls(finish));
     ASSERT_EQ(InstallerLines(2).size(), 2u);  // the zip's installer has run and let go of its folder
 
-    const std::wstring extracted = temp + L"\\offer2-setup";
+    const std::wstring package = temp + L"\\1";
+    const std::wstring extracted = package + L"\\offer2-setup";
     const std::wstring held = extracted + L"\\docs\\README.txt";
     UniqueFile open(CreateFileW(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -475,7 +495,7 @@ TEST_F(InstallWizardTest, FileHeldOpenAtTheEndIsLeftForRestart) {
     const PendingValue pending = PendingValue::Read();
     saved.Restore();
     std::vector<std::wstring> left;
-    for (const auto& path : {temp + L"\\beta", temp + L"\\offer2-setup.zip", extracted + L"\\offer2-setup.exe", held})
+    for (const auto& path : {temp + L"\\0\\beta", package + L"\\offer2-setup.zip", extracted + L"\\offer2-setup.exe", held})
         if (Exists(path))
             left.push_back(path);
     open.reset();
@@ -484,5 +504,124 @@ TEST_F(InstallWizardTest, FileHeldOpenAtTheEndIsLeftForRestart) {
 
     EXPECT_EQ(left, std::vector<std::wstring>{held});
     EXPECT_EQ(pending.DeletionsUnder(temp),
-              (std::vector<std::wstring>{held, extracted + L"\\docs", extracted, temp}));
+              (std::vector<std::wstring>{held, extracted + L"\\docs", extracted, package, temp}));
+}
+
+// What runs is what the backend named: matching digests install as before; an offer whose bytes differ
+// is never started and is reported as a failed download while the others install; a product whose
+// bytes differ ends on the error page with nothing started.
+TEST_F(InstallWizardTest, DigestsDecideWhatRuns) {
+    struct Case {
+        const char* name;
+        bool offerOneWrong;
+        bool productWrong;
+        bool withOffers;
+        Reports reports;
+        std::vector<std::wstring> programs;  // the installers that ran, sorted
+    };
+    const Case cases[] = {
+        {"every digest matches", false, false, true,
+         {{"one", "3"}, {"product", "1"}, {"product", "3"}, {"two", "3"}},
+         {L"beta", L"offer1-setup.exe", L"offer2-setup.exe"}},
+        {"an offer's bytes differ", true, false, true,
+         {{"one", "-1"}, {"product", "1"}, {"product", "3"}, {"two", "3"}},
+         {L"beta", L"offer2-setup.exe"}},
+        {"the product's bytes differ", false, true, false, {{"product", "1"}, {"product", "3"}}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const json offers = c.withOffers ? json::array({WithDigest(kOfferOne, Digest("offer1-setup.exe", c.offerOneWrong)),
+                                                        WithDigest(kOfferZip, Digest("offer2-setup.zip"))})
+                                         : json::array();
+        StartAndAnswer(offers, InstallerRoutes(true, true),
+                       c.withOffers ? std::vector<int>{kAcceptButton, kAcceptButton} : std::vector<int>{},
+                       Digest("fxweb-setup.exe", c.productWrong));
+        HWND last = WaitForLastPage();
+        ASSERT_NE(last, nullptr);
+        EXPECT_EQ(Visible(last, kErrorTitle), c.productWrong) << WideToUtf8(DescribeControls(last));
+
+        std::vector<Event> events;
+        EXPECT_EQ(WaitForReports(c.reports, &events), c.reports);
+        for (const auto& e : events) {
+            const std::string text = e.data.value("12", "");
+            if (e.code == "-1" || (e.who == "product" && e.code == "3" && c.productWrong)) {
+                EXPECT_EQ(text.rfind("DOWNLOAD FAILED: SHA-256 mismatch: expected ", 0), 0u) << text;
+            }
+        }
+        Sleep(500);  // room for a wrongly started installer to write its line
+        std::vector<std::wstring> programs;
+        for (const auto& line : InstallerLines(c.programs.size()))
+            programs.push_back(line.substr(0, line.find(L'\t')));
+        std::sort(programs.begin(), programs.end());
+        EXPECT_EQ(programs, c.programs);
+        if (c.offerOneWrong) {
+            EXPECT_FALSE(Exists(temp + L"\\1\\offer1-setup.exe")) << "a file that does not match is deleted";
+        }
+
+        ClickButton(last, c.productWrong ? kCloseButton : kFinishButton);
+        EXPECT_TRUE(wizard.WaitForExit(20000));
+        RemoveTree(temp);
+    }
+}
+
+// Two offers whose locations end in the same file name each get their own file and their own run, in
+// a folder of their own, which is also where they start.
+TEST_F(InstallWizardTest, OffersWithTheSameFileNameEachRunTheirOwnInstallerOnce) {
+    const std::wstring cwdLog = TestBackend::ScratchFolder(L"install-e2e-cwd") + L"\\cwd.txt";
+    SetEnvironmentVariableW(L"FENNIX_SAMPLE_CWD_LOG", cwdLog.c_str());
+    const json offers = json::array({Offer("a", 1, "a1/setup.exe", "/S /A"), Offer("b", 2, "b1/setup.exe", "/S /B")});
+    json routes = InstallerRoutes(true, false);
+    const char* dir = std::getenv("FENNIX_INSTALLERS_DIR");
+    routes.push_back({{"path", "/f/a1/setup.exe"}, {"body_file", std::string(dir) + "/offer1-setup.exe"}});
+    routes.push_back({{"path", "/f/b1/setup.exe"}, {"body_file", std::string(dir) + "/offer2-setup.exe"}});
+    StartAndAnswer(offers, routes, {kAcceptButton, kAcceptButton});
+    HWND finish = WaitForLastPage();
+    ASSERT_NE(finish, nullptr);
+    ASSERT_TRUE(Visible(finish, kFinishButton)) << WideToUtf8(DescribeControls(finish));
+
+    auto lines = InstallerLines(3);
+    Sleep(500);  // room for a second run of either
+    lines = InstallerLines(3);
+    std::sort(lines.begin() + 1, lines.end());
+    EXPECT_EQ(lines, (std::vector<std::wstring>{L"beta\t\"" + temp + L"\\0\\beta\" /S",
+                                                L"setup.exe\t\"" + temp + L"\\1\\setup.exe\" /S /A",
+                                                L"setup.exe\t\"" + temp + L"\\2\\setup.exe\" /S /B"}))
+        << Narrow(lines);
+    auto folders = CompleteLines(Utf8ToWide(TestBackend::ReadFileBytes(cwdLog)));
+    std::sort(folders.begin(), folders.end());
+    EXPECT_EQ(folders, (std::vector<std::wstring>{L"beta\t" + temp + L"\\0", L"setup.exe\t" + temp + L"\\1",
+                                                  L"setup.exe\t" + temp + L"\\2"}));
+    const Reports expected{{"a", "3"}, {"b", "3"}, {"product", "1"}, {"product", "3"}};
+    EXPECT_EQ(WaitForReports(expected), expected);
+    SetEnvironmentVariableW(L"FENNIX_SAMPLE_CWD_LOG", nullptr);
+    ASSERT_TRUE(Finish(finish));
+}
+
+// A product location that redirects to plain http is refused by both transports, and nothing is
+// fetched over http: the run ends on the error page.
+TEST_F(InstallWizardTest, ProductRedirectToHttpIsRefusedOnBothTransports) {
+    json routes = json::array({{{"path", kProductRoute}, {"redirect", {{"to", "http://localhost/f/plain/beta"}}}},
+                               {{"path", "/f/plain/beta"}, {"body_file", std::string(std::getenv("FENNIX_INSTALLERS_DIR")) +
+                                                                             "/fxweb-setup.exe"}}});
+    StartAndAnswer(json::array(), routes);
+    HWND error = WaitForLastPage();
+    ASSERT_NE(error, nullptr);
+    EXPECT_TRUE(Visible(error, kErrorTitle)) << WideToUtf8(DescribeControls(error));
+    std::vector<Event> events;
+    const Reports expected{{"product", "1"}, {"product", "3"}};
+    EXPECT_EQ(WaitForReports(expected, &events), expected);
+    for (const auto& e : events) {
+        if (e.code == "3") {
+            EXPECT_EQ(e.data.value("12", ""),
+                      "DOWNLOAD FAILED: [WINHTTP] Redirect from https to http refused: http://localhost/f/plain/beta"
+                      " [WININET] Redirect from https to http refused: http://localhost/f/plain/beta");
+        }
+    }
+    for (const auto& request : backend.Requests(mark)) {
+        EXPECT_TRUE(request.value("tls", true)) << request.dump();
+    }
+    EXPECT_TRUE(InstallerLines(0).empty());
+    ClickButton(error, kCloseButton);
+    EXPECT_TRUE(wizard.WaitForExit(20000));
+    RemoveTree(temp);
 }
