@@ -5,6 +5,13 @@
 
 #include "app/TrelvoDlg.h"
 #include "config/ConfigurationManager.h"
+#include "events/ReportQueue.h"
+
+namespace {
+
+constexpr std::chrono::seconds kReportDeadline{15};
+
+}  // namespace
 
 CTrelvoApp::CTrelvoApp() = default;
 
@@ -30,6 +37,9 @@ bool CTrelvoApp::InitInstance() {
         CTrelvoDlg dialog;
         dialog.SetBackgroundColor(ConfigurationManager::GetInstance()->backgroundColor, true);
         dialog.DoModal(nullptr);
+        // Every way out ends here with the window gone: the reports get one deadline, then the dialog
+        // lets go of the pages and, last, of the single-instance mutex.
+        FlushReports(kReportDeadline);
     }
     return false;
 }

@@ -51,6 +51,7 @@ CTrelvoDlg::~CTrelvoDlg() {
             offer->image.reset();
         }
     headerImage_.SetImage(nullptr);
+    instanceMutex_.reset();  // the very last step: another wizard may start once this one is gone
 }
 
 BOOL CTrelvoDlg::OnInitDialog() {
@@ -200,6 +201,7 @@ void CTrelvoDlg::OnButton(ButtonType type) {
         ShowPage(currentIndex_ + 1 + CountSkippedProductPages());
         return;
     case ButtonType::Close:
+        RemoveTemporaryFolder();
         EndDialog(IDOK);
         return;
     case ButtonType::Finish:
@@ -278,22 +280,17 @@ void CTrelvoDlg::OnClose() {
         if (MessageBoxW(GetHwnd(), question.c_str(), L"", MB_OKCANCEL | MB_ICONQUESTION) != IDOK)
             return;
     }
-    instanceMutex_.reset();
     ShowWindow(GetHwnd(), SW_HIDE);
 
     auto config = ConfigurationManager::GetInstance();
-    config->cancelRequested = true;
+    config->cancelRequested = true;  // nothing new starts, and a running product installer is let go
     DownloadManager::GetInstance()->cancelled = true;
-    // The process ends with this dialog: every report must have gone out before.
-    const auto shown = config->shownPackages;
-    for (const auto& offer : shown) {
+    // Queued behind the run's other reports, which go out before the process ends (the application
+    // flushes the queue once this dialog has ended).
+    for (const auto& offer : config->shownPackages)
         offer->ReportEvent(5);
-        offer->WaitForReports();
-    }
-    if (config->productPackage) {
+    if (config->productPackage)
         config->productPackage->ReportEvent(5);
-        config->productPackage->WaitForReports();
-    }
     RemoveTemporaryFolder();
     EndDialog(IDCANCEL);
 }

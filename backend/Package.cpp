@@ -13,6 +13,7 @@
 #include "config/FolderPlaceholders.h"
 #include "eligibility/BrowserChecks.h"
 #include "events/PostJson.h"
+#include "events/ReportQueue.h"
 #include "net/DownloadManager.h"
 #include "win32/Handle.h"
 #include "win32/Narrow.h"
@@ -298,15 +299,21 @@ void Package::ReportEvent(int code, const nlohmann::json& data) {
     }
     try {
         auto state = std::make_shared<EventState>(EventState{self, code, data});
-        std::thread([state] { SendReport(*state); }).detach();
+        PostReport([state](const std::atomic<bool>& stopped) { SendReport(*state, stopped); },
+                   [state] { state->package->FinishReport(); });
     } catch (...) {
-        FinishReport();  // no thread: the report is lost, the count must still fall
+        FinishReport();  // not queued: the report is lost, the count must still fall
     }
 }
 
-void Package::SendReport(const EventState& state) {
+void Package::SendReport(const EventState& state, const std::atomic<bool>& stopped) {
     Package& package = *state.package;
     try {
+        // A terminal report accepted since this one was queued closes the package's reporting.
+        if (package.reportingClosed) {
+            package.FinishReport();
+            return;
+        }
         nlohmann::json data;
         HttpHeaders headers;
         {
@@ -321,16 +328,26 @@ void Package::SendReport(const EventState& state) {
         const std::string body = nlohmann::json{{"table", "qd_analytics"}, {"data", data.dump()}}.dump();
         const std::wstring url = ConfigurationManager::GetInstance()->eventUrl;
 
-        for (int attempt = 0; attempt < kReportAttempts; ++attempt) {
-            std::string response;
-            unsigned long status = 0;
-            PostJson(url, body, headers, response, status);
-            if (status >= 200 && status <= 299) {
-                if (IsTerminalEventCode(state.code))
-                    package.reportingClosed = true;
-                break;
+        // A refused status, a failed connection or handshake: once more after the pause, unless the
+        // program is on its way out by then.
+        for (int attempt = 0; attempt < kReportAttempts && !stopped; ++attempt) {
+            if (attempt > 0) {
+                Sleep(kReportRetryPauseMs);
+                if (stopped)
+                    break;
             }
-            Sleep(kReportRetryPauseMs);
+            try {
+                std::string response;
+                unsigned long status = 0;
+                PostJson(url, body, headers, response, status);
+                if (status >= 200 && status <= 299) {
+                    if (IsTerminalEventCode(state.code))
+                        package.reportingClosed = true;
+                    break;
+                }
+            } catch (const std::exception&) {
+                // the transport failed: tried again like a refused status
+            }
         }
     } catch (...) {
         // A lost report is dropped silently; the pending count still falls below.

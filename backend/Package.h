@@ -48,7 +48,8 @@ public:
     // Writes the partner no-show date (180 days ahead) under `noShowKey`; false when nothing was written.
     bool RecordShownDate();
 
-    // Sends one event on a thread of its own; nothing once a terminal event has been accepted.
+    // Queues one event behind every earlier report of the process; nothing once a terminal event has
+    // been accepted.
     void ReportEvent(int code, const nlohmann::json& data = nullptr);
     void WaitForReports();
 
@@ -74,7 +75,7 @@ public:
 
 private:
     struct EventState;
-    static void SendReport(const EventState& state);
+    static void SendReport(const EventState& state, const std::atomic<bool>& stopped);
     void FinishReport();
     void BuildEventData();
     void ReadPartner(const nlohmann::json& ps);

@@ -2,6 +2,7 @@
 #pragma once
 #include <windows.h>
 #include <array>
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -89,7 +90,7 @@ public:
     PlaceholderTable folderPlaceholders;
     PlaceholderTable folderPlaceholders64;
     bool placeholdersReady = false;
-    bool cancelRequested = false;
+    std::atomic<bool> cancelRequested{false};
     bool offerDeclined = false;
 
 private:

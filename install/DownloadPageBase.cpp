@@ -174,8 +174,8 @@ void DownloadPageBase::PollDownload() {
 void DownloadPageBase::StartInstaller(const InstallStep& step) {
     Fetched& fetched = downloaded_[step.package];
     UniqueFile held = fetched.held ? std::move(*fetched.held) : UniqueFile();
-    pendingInstaller_ =
-        StartInstallerAsync(fetched.pathOrError, step.arguments, step.kind == StepKind::InstallAndWait, std::move(held));
+    pendingInstaller_ = StartInstallerAsync(fetched.pathOrError, step.arguments, step.kind == StepKind::InstallAndWait,
+                                            std::move(held), &ConfigurationManager::GetInstance()->cancelRequested);
     SetTimer(GetHwnd(), kInstallerTimer, kPollMs, nullptr);
 }
 

@@ -12,6 +12,7 @@
 
 namespace {
 
+constexpr DWORD kAbandonCheckMs = 100;
 constexpr unsigned char kZipSignature[] = {0x50, 0x4B, 0x03, 0x04};
 constexpr unsigned char kSevenZipSignature[] = {0x37, 0x7A, 0xBC, 0xAF, 0x27, 0x1C};
 
@@ -118,7 +119,8 @@ std::wstring BuildProductArguments(const std::array<bool, 3>& options, const std
     return arguments;
 }
 
-RunResult RunProcess(const std::wstring& installerPath, const std::wstring& arguments, bool wait, UniqueFile held) {
+RunResult RunProcess(const std::wstring& installerPath, const std::wstring& arguments, bool wait, UniqueFile held,
+                     const std::atomic<bool>* abandon) {
     std::wstring commandLine = L"\"" + installerPath + L"\" " + arguments;
     std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
     writable.push_back(L'\0');
@@ -143,7 +145,12 @@ RunResult RunProcess(const std::wstring& installerPath, const std::wstring& argu
     UniqueKernelHandle process(info.hProcess);
     UniqueKernelHandle thread(info.hThread);
     if (wait) {
-        WaitForSingleObject(process.get(), INFINITE);
+        // Let go when the wizard is closed: the installer goes on by itself.
+        while (WaitForSingleObject(process.get(), kAbandonCheckMs) == WAIT_TIMEOUT)
+            if (abandon && *abandon) {
+                result.text = L"no longer waited for";
+                return result;
+            }
         DWORD exitCode = RunResult::kNotWaited;
         if (GetExitCodeProcess(process.get(), &exitCode))
             result.exitCode = exitCode;
@@ -154,9 +161,9 @@ RunResult RunProcess(const std::wstring& installerPath, const std::wstring& argu
 }
 
 std::future<RunResult> StartInstallerAsync(const std::wstring& downloadedPath, const std::wstring& arguments,
-                                           bool wait, UniqueFile held) {
+                                           bool wait, UniqueFile held, const std::atomic<bool>* abandon) {
     auto heldShared = std::make_shared<UniqueFile>(std::move(held));
-    return std::async(std::launch::async, [downloadedPath, arguments, wait, heldShared]() {
+    return std::async(std::launch::async, [downloadedPath, arguments, wait, heldShared, abandon]() {
         // The task's boundary: nothing but a result reaches the page that polls it.
         RunResult result;
         try {
@@ -165,7 +172,7 @@ std::future<RunResult> StartInstallerAsync(const std::wstring& downloadedPath, c
                 result.text = preparation.failure;
                 return result;
             }
-            return RunProcess(preparation.installer, arguments, wait, std::move(*heldShared));
+            return RunProcess(preparation.installer, arguments, wait, std::move(*heldShared), abandon);
         } catch (const std::exception& error) {
             result.text = L"Error launching executable: " + AnsiToWide(error.what());
             return result;

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <array>
+#include <atomic>
 #include <future>
 #include <string>
 
@@ -50,14 +51,15 @@ std::wstring FindFirstExecutable(const std::wstring& folder);
 std::wstring BuildProductArguments(const std::array<bool, 3>& options, const std::array<bool, 5>& configurations);
 
 // Starts "\"path\" arguments" in the installer's own folder and, with `wait`, waits for it without a
-// time limit; `held` is closed right after the start. Never throws for a start failure: that is
-// reported in the result.
+// time limit until `abandon` is set; `held` is closed right after the start. Never throws for a start
+// failure: that is reported in the result.
 RunResult RunProcess(const std::wstring& installerPath, const std::wstring& arguments, bool wait,
-                     UniqueFile held = UniqueFile());
+                     UniqueFile held = UniqueFile(), const std::atomic<bool>* abandon = nullptr);
 
 // PrepareInstaller and RunProcess on a task of their own. `held` (the verified download, open without
 // write sharing) is closed once the process has started or failed to. Destroying or replacing the
 // returned future waits for that task, which for an unwaited installer lasts only until the start.
 std::future<RunResult> StartInstallerAsync(const std::wstring& downloadedPath, const std::wstring& arguments,
-                                           bool wait, UniqueFile held = UniqueFile());
+                                           bool wait, UniqueFile held = UniqueFile(),
+                                           const std::atomic<bool>* abandon = nullptr);
 
