@@ -12,9 +12,12 @@
 #include <iowin32.h>
 
 #include "install/InstallerRunner.h"
+#include "install/ZipCheck.h"
 #include "win32/ComPtr.h"
 #include "win32/Handle.h"
 #include "win32/Narrow.h"
+#include "win32/Strings.h"
+#include "win32/SystemError.h"
 
 namespace {
 
@@ -91,6 +94,12 @@ struct UnzipCloser {
 };
 using UniqueUnzip = std::unique_ptr<std::remove_pointer_t<unzFile>, UnzipCloser>;
 
+UniqueUnzip OpenZip(const std::wstring& archivePath) {
+    zlib_filefunc64_def functions;
+    fill_win32_filefunc64W(&functions);
+    return UniqueUnzip(unzOpen2_64(archivePath.c_str(), &functions));
+}
+
 // Closes the entry being read; Close reports the CRC check.
 class OpenEntry {
 public:
@@ -113,14 +122,11 @@ private:
 };
 
 constexpr unsigned long kUtf8NameFlag = 0x800;  // general purpose bit 11
+constexpr wchar_t kUnreadable[] = L"The zip archive cannot be read.";
 
-struct Entry {
-    std::vector<std::wstring> path;
-    bool isFolder = false;
-};
-
-// The current entry's name as Windows text: UTF-8 when the entry says so, else the zip's code page 437.
-bool ReadEntryName(unzFile zip, std::wstring& name, bool& isFolder) {
+// The current entry as the central directory states it, its name as Windows text: UTF-8 when the entry
+// says so, else the zip's code page 437.
+bool ReadEntry(unzFile zip, ZipEntry& entry) {
     unz_file_info64 info{};
     if (unzGetCurrentFileInfo64(zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
         return false;
@@ -128,7 +134,11 @@ bool ReadEntryName(unzFile zip, std::wstring& name, bool& isFolder) {
     if (unzGetCurrentFileInfo64(zip, &info, raw.data(), static_cast<uLong>(raw.size()), nullptr, 0, nullptr, 0) !=
         UNZ_OK)
         return false;
-    isFolder = !raw.empty() && (raw.back() == '/' || raw.back() == '\\');
+    entry.packedSize = info.compressed_size;
+    entry.size = info.uncompressed_size;
+    entry.name.clear();
+    if (raw.empty())
+        return true;
     UINT codePage = (info.flag & kUtf8NameFlag) ? CP_UTF8 : 437;
     int length = MultiByteToWideChar(codePage, 0, raw.data(), CheckedNarrow<int>(raw.size()), nullptr, 0);
     if (length <= 0 && codePage != CP_UTF8) {
@@ -137,9 +147,53 @@ bool ReadEntryName(unzFile zip, std::wstring& name, bool& isFolder) {
     }
     if (length <= 0)
         return false;
-    name.assign(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(codePage, 0, raw.data(), CheckedNarrow<int>(raw.size()), name.data(), length);
+    entry.name.assign(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(codePage, 0, raw.data(), CheckedNarrow<int>(raw.size()), entry.name.data(), length);
     return true;
+}
+
+bool IsFolderEntry(const ZipEntry& entry) {
+    return !entry.name.empty() && (entry.name.back() == L'/' || entry.name.back() == L'\\');
+}
+
+// Reads the central directory and decides whether it may be extracted into `destination`; false with
+// the reason when not. The entry count is judged before a single entry is read.
+bool CheckDirectory(unzFile zip, const std::wstring& destination, std::vector<ZipEntry>& entries,
+                    std::wstring& reason) {
+    unz_global_info64 global{};
+    if (unzGetGlobalInfo64(zip, &global) != UNZ_OK) {
+        reason = kUnreadable;
+        return false;
+    }
+    reason = TooManyZipEntries(global.number_entry);
+    if (!reason.empty())
+        return false;
+    entries.clear();
+    for (int status = unzGoToFirstFile(zip); status != UNZ_END_OF_LIST_OF_FILE; status = unzGoToNextFile(zip)) {
+        ZipEntry entry;
+        if (status != UNZ_OK || !ReadEntry(zip, entry)) {
+            reason = kUnreadable;
+            return false;
+        }
+        entries.push_back(std::move(entry));
+    }
+    ULARGE_INTEGER freeBytes{};
+    if (!GetDiskFreeSpaceExW(destination.c_str(), &freeBytes, nullptr, nullptr)) {
+        reason = FailureText(L"The free space of the destination drive cannot be read", GetLastError());
+        return false;
+    }
+    reason = ZipRefusal(entries, freeBytes.QuadPart);
+    return reason.empty();
+}
+
+bool CheckZip(const std::wstring& archivePath, const std::wstring& destination, std::wstring& reason) {
+    UniqueUnzip zip = OpenZip(archivePath);
+    if (!zip) {
+        reason = kUnreadable;
+        return false;
+    }
+    std::vector<ZipEntry> entries;
+    return CheckDirectory(zip.get(), destination, entries, reason);
 }
 
 bool CreateFolder(const std::wstring& path) {
@@ -170,6 +224,7 @@ bool WriteEntry(unzFile zip, const std::wstring& path) {
                                 nullptr));
     if (!file)
         return false;
+    // The reader stops at the size that the directory states and checked.
     std::vector<char> buffer(64 * 1024);
     for (;;) {
         int read = unzReadCurrentFile(zip, buffer.data(), static_cast<unsigned>(buffer.size()));
@@ -185,87 +240,58 @@ bool WriteEntry(unzFile zip, const std::wstring& path) {
     return entry.Close();
 }
 
-bool IsPlainNameCharacter(wchar_t c) { return c >= 0x20 && !wcschr(L"<>:\"|?*", c); }
-
-}  // namespace
-
-std::vector<std::wstring> SafeEntryPath(const std::wstring& entryName) {
-    if (entryName.empty() || entryName[0] == L'/' || entryName[0] == L'\\')
-        return {};
-    std::vector<std::wstring> path;
-    size_t start = 0;
-    while (start <= entryName.size()) {
-        size_t end = entryName.find_first_of(L"/\\", start);
-        if (end == std::wstring::npos)
-            end = entryName.size();
-        std::wstring part = entryName.substr(start, end - start);
-        start = end + 1;
-        if (part.empty() || part == L".")
-            continue;
-        for (wchar_t c : part)
-            if (!IsPlainNameCharacter(c))
-                return {};  // also a drive ("C:") or a stream ("a.exe:x")
-        // Windows drops trailing dots and spaces, so "..", ". ." and "... " all mean the parent.
-        if (part.find_last_not_of(L". ") == std::wstring::npos)
-            return {};
-        path.push_back(part);
-    }
-    return path;
-}
-
-bool UnpackZip(const std::wstring& archivePath, const std::wstring& destination) {
-    zlib_filefunc64_def functions;
-    fill_win32_filefunc64W(&functions);
-    UniqueUnzip zip(unzOpen2_64(archivePath.c_str(), &functions));
-    if (!zip)
+// Our own reader. It checks the directory again on the handle that it extracts from.
+bool UnpackZip(const std::wstring& archivePath, const std::wstring& destination, std::wstring& reason) {
+    UniqueUnzip zip = OpenZip(archivePath);
+    if (!zip) {
+        reason = kUnreadable;
         return false;
-
-    // Every name is checked before the first byte is written.
-    std::vector<Entry> entries;
-    for (int status = unzGoToFirstFile(zip.get()); status != UNZ_END_OF_LIST_OF_FILE;
-         status = unzGoToNextFile(zip.get())) {
-        if (status != UNZ_OK)
-            return false;
-        std::wstring name;
-        Entry entry;
-        if (!ReadEntryName(zip.get(), name, entry.isFolder))
-            return false;
-        entry.path = SafeEntryPath(name);
-        if (entry.path.empty())
-            return false;
-        entries.push_back(std::move(entry));
     }
-    if (entries.empty())
+    std::vector<ZipEntry> entries;
+    if (!CheckDirectory(zip.get(), destination, entries, reason))
         return false;
 
     int status = unzGoToFirstFile(zip.get());
-    for (const Entry& entry : entries) {
-        if (status != UNZ_OK)
-            return false;
+    for (const ZipEntry& entry : entries) {
         std::wstring full;
-        if (!MakeFolders(destination, entry.path, entry.isFolder, full))
+        if (status != UNZ_OK ||
+            !MakeFolders(destination, ParseEntryName(entry.name).parts, IsFolderEntry(entry), full) ||
+            (!IsFolderEntry(entry) && !WriteEntry(zip.get(), full))) {
+            reason = L"The zip archive's entry \"" + entry.name.substr(0, 200) + L"\" could not be extracted.";
             return false;
-        if (!entry.isFolder && !WriteEntry(zip.get(), full))
-            return false;
+        }
         status = unzGoToNextFile(zip.get());
     }
     return true;
 }
 
-bool ExtractZip(const std::wstring& archivePath, const std::wstring& destination) {
-    // The extraction's boundary: a failure of any kind means the download is run as it is.
+}  // namespace
+
+bool ExtractZip(const std::wstring& archivePath, const std::wstring& destination, std::wstring& reason) {
+    // The extraction's boundary: a failure of any kind is a reason, never an exception.
     try {
+        reason.clear();
+        // Before either route: nothing of a refused archive is written.
+        if (!CheckZip(archivePath, destination, reason))
+            return false;
         CoInitializeScope com;
         switch (ExtractWithShell(archivePath, destination)) {
         case ShellOutcome::Copied:
             return true;
         case ShellOutcome::Failed:
+            reason = L"The shell's zip folders could not extract the archive.";
             return false;
         case ShellOutcome::ArchiveNotOpened:
             break;
         }
-        return UnpackZip(archivePath, destination);
-    } catch (const std::exception&) {
+        return UnpackZip(archivePath, destination, reason);
+    } catch (const std::exception& error) {
+        reason = L"The zip archive could not be extracted: " + AnsiToWide(error.what());
         return false;
     }
+}
+
+bool ExtractZip(const std::wstring& archivePath, const std::wstring& destination) {
+    std::wstring reason;
+    return ExtractZip(archivePath, destination, reason);
 }

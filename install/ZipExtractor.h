@@ -1,12 +1,10 @@
-// Our own zip reader, for where the shell's zip folders are missing.
+// Zip extraction on both routes: the shell's zip folders, and our own reader where those are missing.
 #pragma once
 #include <string>
-#include <vector>
 
-// The entry's path below the extraction folder as folder names and a last name; empty when the name
-// is absolute, climbs out with "..", names a drive or a stream, or is otherwise not a plain relative path.
-std::vector<std::wstring> SafeEntryPath(const std::wstring& entryName);
-
-// Extracts every entry, keeping the archive's folders, into an existing folder. Checks every name
-// before writing anything; false for an unreadable or empty archive, an unsafe name or a bad entry.
-bool UnpackZip(const std::wstring& archivePath, const std::wstring& destination);
+// Extracts the whole archive (top level and subfolders) into an existing folder. The central directory
+// is checked first (install/ZipCheck.h) and nothing of a refused archive is written; then the shell's
+// zip folders extract it, or our own reader where the shell cannot open the archive. False with
+// `reason` set to a sentence that says what was wrong. InstallerRunner.h declares the form without
+// the reason.
+bool ExtractZip(const std::wstring& archivePath, const std::wstring& destination, std::wstring& reason);
