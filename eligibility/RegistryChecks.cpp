@@ -1,8 +1,7 @@
 #include "eligibility/RegistryChecks.h"
 
-#include <shlwapi.h>
-
 #include "eligibility/NumberConversions.h"
+#include "eligibility/SystemChecks.h"
 
 namespace {
 
@@ -128,7 +127,7 @@ bool AppPathTable::IsAppInstalled(const std::wstring& name) {
             }
             entry.resolved = true;
         }
-        if (!entry.path.empty() && PathFileExistsW(ProgramFileSystemPath(entry.path).c_str()))
+        if (PathExists(entry.path))
             return true;
     }
     return false;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cwchar>
 
+#include "win32/DeviceNames.h"
 #include "win32/Handle.h"
 #include "win32/KnownFolder.h"
 #include "win32/ProgramView.h"
@@ -150,7 +151,29 @@ RuleResult CheckSetupVersion(const std::string& minSetupVersion, const std::stri
     return std::nullopt;
 }
 
+bool MayProbePath(const std::wstring& path) {
+    const auto isSeparator = [](wchar_t c) { return c == L'\\' || c == L'/'; };
+    const auto isLetter = [](wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); };
+    if (path.size() < 3 || !isLetter(path[0]) || path[1] != L':' || !isSeparator(path[2]))
+        return false;
+    // "C:\dir\nul.txt" opens the device in any folder, and no folder can have such a name: a part with
+    // one is refused wherever it stands.
+    size_t start = 3;
+    while (start <= path.size()) {
+        size_t end = start;
+        while (end < path.size() && !isSeparator(path[end]))
+            ++end;
+        if (IsDeviceName(path.substr(start, end - start)))
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+bool PathExists(const std::wstring& path) {
+    return MayProbePath(path) && PathFileExistsW(ProgramFileSystemPath(path).c_str()) != FALSE;
+}
+
 bool AnyPathExists(const std::vector<std::wstring>& paths) {
-    return std::any_of(paths.begin(), paths.end(),
-                       [](const std::wstring& path) { return PathFileExistsW(ProgramFileSystemPath(path).c_str()) != FALSE; });
+    return std::any_of(paths.begin(), paths.end(), PathExists);
 }

@@ -52,7 +52,18 @@ RuleResult CheckSetupVersion(const std::string& minSetupVersion, const std::stri
 // "2.7..318" gives 2, 7, 318: empty pieces are skipped and a piece without leading digits is 0.
 std::vector<int32_t> ParseVersion(const std::wstring& text);
 
-// True at the first path that exists as a file or folder.
+// Whether the rules may look for this path on the file system: only an absolute path on a drive letter
+// ("C:\..." or "C:/...") with no Windows device name in it. Network paths ("\\server\...",
+// "//server/...", "\/server"), the device namespaces ("\\?\", "\\.\", "\??\") and relative paths, which
+// the current folder could turn into network paths, are never probed: the elevated wizard must not
+// open a network connection or a device because a configuration named one.
+bool MayProbePath(const std::wstring& path);
+
+// True when a path that may be probed exists as a file or folder; any other path does not exist, and
+// no file-system call is made for it.
+bool PathExists(const std::wstring& path);
+
+// True at the first path that PathExists finds.
 bool AnyPathExists(const std::vector<std::wstring>& paths);
 
 // A running executable name P against a rule entry A: when P has more dots than A, its last extension

@@ -176,6 +176,18 @@ TEST_F(AppPathsTest, RegisteredApplicationMustPointAtExistingFile) {
     EXPECT_EQ(CheckApps(apps, {broken}, {inHklm32}), RuleResult("REGISTRY INCLUDE APP NOT FOUND"));
 }
 
+// A registered path is only looked for on a drive: the same file through a device-namespace route
+// counts as missing.
+TEST_F(AppPathsTest, OnlyPathsOnADriveAreLookedFor) {
+    const std::wstring onDrive = Lower(Register(HKEY_CURRENT_USER, kView64, L"drive", existing));
+    const std::wstring literal = Lower(Register(HKEY_CURRENT_USER, kView64, L"literal", L"\\\\?\\" + existing));
+    const std::wstring device = Lower(Register(HKEY_CURRENT_USER, kView64, L"device", L"\\\\.\\" + existing));
+    AppPathTable apps;
+    EXPECT_TRUE(apps.IsAppInstalled(onDrive));
+    EXPECT_FALSE(apps.IsAppInstalled(literal));
+    EXPECT_FALSE(apps.IsAppInstalled(device));
+}
+
 // Entries are enumerated and resolved once per table: a file that appears later is not seen.
 TEST_F(AppPathsTest, PathsAreResolvedOncePerTable) {
     const std::wstring late = folder + L"\\late.exe";

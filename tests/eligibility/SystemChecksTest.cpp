@@ -160,6 +160,65 @@ TEST(AnyPathExists, FilesAndFolders) {
     RemoveDirectoryW(folder.c_str());
 }
 
+TEST(AnyPathExists, OnlyAbsolutePathsOnADriveAreProbed) {
+    struct Case {
+        const wchar_t* path;
+        bool probed;
+    };
+    const Case cases[] = {
+        {L"C:\\windows", true},
+        {L"c:/windows/system32/", true},
+        {L"Z:\\", true},
+        {L"C:\\Program Files\\Nullsoft\\null.exe", true},
+        {L"C:\\dir\\com10\\console.txt", true},
+        {L"\\\\server\\share\\setup.exe", false},
+        {L"//server/share/setup.exe", false},
+        {L"\\/server/share/setup.exe", false},
+        {L"/\\server\\share\\setup.exe", false},
+        {L"\\\\?\\C:\\windows", false},
+        {L"\\\\?\\UNC\\server\\share\\setup.exe", false},
+        {L"//?/C:/windows", false},
+        {L"\\\\.\\C:\\windows", false},
+        {L"\\\\.\\pipe\\name", false},
+        {L"\\??\\C:\\windows", false},
+        {L"\\windows", false},
+        {L"/windows", false},
+        {L"windows\\system32", false},
+        {L"C:windows", false},
+        {L"C:", false},
+        {L"{commonpf}\\Vendor\\app.exe", false},
+        {L"", false},
+        {L"C:\\dir\\nul", false},
+        {L"C:\\dir\\NUL.txt", false},
+        {L"C:/com1/setup.exe", false},
+        {L"C:\\dir\\Aux .log", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(MayProbePath(c.path), c.probed) << testing::PrintToString(std::wstring(c.path));
+}
+
+// These name an existing file or device through a route the rules never take: were they probed, they
+// would be found.
+TEST(AnyPathExists, NetworkDeviceAndRelativePathsCountAsMissing) {
+    const std::wstring folder = TempPath() + scratch::UniqueName(L"routes");
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    const std::wstring file = folder + L"\\file.txt";
+    std::ofstream(file.c_str()).put('x');
+    wchar_t previous[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryW(folder.c_str()));
+
+    ASSERT_TRUE(AnyPathExists({file}));
+    for (const std::wstring& path : {L"\\\\?\\" + file, L"\\\\.\\" + file, L"\\??\\" + file, file.substr(2),
+                                     std::wstring(L"file.txt"), std::wstring(L"C:file.txt"), folder + L"\\nul",
+                                     folder + L"\\con.txt"})
+        EXPECT_FALSE(AnyPathExists({path})) << testing::PrintToString(path);
+
+    SetCurrentDirectoryW(previous);
+    DeleteFileW(file.c_str());
+    RemoveDirectoryW(folder.c_str());
+}
+
 TEST(ProcessNameMatches, OnlyTheLastExtensionIsIgnored) {
     struct Case {
         const wchar_t* entry;
