@@ -7,27 +7,11 @@
 #include "locale/LanguageManager.h"
 #include "pagebase/PageSupport.h"
 #include "pages/LinkButton.h"
+#include "pages/LinkMarkup.h"
 #include "resources/resource.h"
 
 std::wstring ReplaceUrlPlaceholder(std::wstring markup, const std::wstring& placeholder, const std::wstring& url) {
-    std::wstring safeUrl;
-    for (wchar_t c : url) {
-        switch (c) {
-        case L'"': safeUrl += L"%22"; break;
-        case L'\'': safeUrl += L"%27"; break;
-        case L'<': safeUrl += L"%3C"; break;
-        case L'>': safeUrl += L"%3E"; break;
-        default: safeUrl += c; break;
-        }
-    }
-    if (placeholder.empty())
-        return markup;
-    // Searching on after the inserted address: an address that holds the placeholder cannot loop.
-    for (size_t at = markup.find(placeholder); at != std::wstring::npos;
-         at = markup.find(placeholder, at + safeUrl.size())) {
-        markup.replace(at, placeholder.size(), safeUrl);
-    }
-    return markup;
+    return FillLinkMarkup(markup, {{placeholder, EscapeLinkAddress(url)}});
 }
 
 LicensePageIsv::LicensePageIsv(std::shared_ptr<LanguageManager> languageManager)

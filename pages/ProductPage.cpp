@@ -8,19 +8,11 @@
 #include "config/ConfigurationManager.h"
 #include "locale/LanguageManager.h"
 #include "pagebase/PageSupport.h"
-#include "pages/LicensePageIsv.h"
-#include "pages/LinkButton.h"
+#include "pages/LinkMarkup.h"
 #include "resources/resource.h"
 #include "win32/Strings.h"
 
 namespace {
-
-std::wstring ReplaceAll(std::wstring text, const std::wstring& placeholder, const std::wstring& value) {
-    // Searching on after the inserted value: a value that holds the placeholder cannot loop.
-    for (size_t at = text.find(placeholder); at != std::wstring::npos; at = text.find(placeholder, at + value.size()))
-        text.replace(at, placeholder.size(), value);
-    return text;
-}
 
 std::wstring WindowText(HWND control) {
     const int length = GetWindowTextLengthW(control);
@@ -31,10 +23,11 @@ std::wstring WindowText(HWND control) {
 
 }  // namespace
 
-std::wstring FillProductDisclaimer(std::wstring markup, const Package& offer) {
-    markup = ReplaceAll(std::move(markup), L"[PACKAGE_NAME]", Utf8ToWide(offer.displayName));
-    markup = ReplaceUrlPlaceholder(std::move(markup), L"[PACKAGE_PRIVACY_URL]", Utf8ToWide(offer.packagePrivacyUrl));
-    return ReplaceUrlPlaceholder(std::move(markup), L"[PACKAGE_EULA_URL]", Utf8ToWide(offer.packageEulaUrl));
+std::wstring FillProductDisclaimer(const std::wstring& markup, const Package& offer) {
+    return FillLinkMarkup(markup,
+                          {{L"[PACKAGE_NAME]", EscapeLinkText(Utf8ToWide(offer.displayName))},
+                           {L"[PACKAGE_PRIVACY_URL]", EscapeLinkAddress(Utf8ToWide(offer.packagePrivacyUrl))},
+                           {L"[PACKAGE_EULA_URL]", EscapeLinkAddress(Utf8ToWide(offer.packageEulaUrl))}});
 }
 
 ProductPage::ProductPage(std::shared_ptr<LanguageManager> languageManager, std::shared_ptr<Package> offer)

@@ -9,9 +9,10 @@
 
 class Package;
 
-// The consent text with the offer's name and addresses put in. Addresses cannot break out of their
-// link attribute.
-std::wstring FillProductDisclaimer(std::wstring markup, const Package& offer);
+// The consent text with the offer's name and addresses put in, each escaped for the link markup: the
+// name is shown as the backend sent it and cannot add, close or hide a link or a sentence, and an
+// address cannot leave its link attribute.
+std::wstring FillProductDisclaimer(const std::wstring& markup, const Package& offer);
 
 class ProductPage : public DisclaimerPage {
 public:

@@ -53,6 +53,30 @@ std::vector<std::wstring> LinkUrls(HWND link) {
     }
 }
 
+// What the link control drew of its markup, all on one line: its size and its links' addresses.
+struct Rendered {
+    SIZE size;
+    std::vector<std::wstring> urls;
+};
+
+Rendered Render(HWND link) {
+    Rendered rendered{};
+    SendMessageW(link, LM_GETIDEALHEIGHT, 100000, reinterpret_cast<LPARAM>(&rendered.size));
+    rendered.urls = LinkUrls(link);
+    return rendered;
+}
+
+// The width of plain text in the link control's font.
+LONG TextWidth(HWND link, const std::wstring& text) {
+    HDC dc = GetDC(link);
+    HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(link, WM_GETFONT, 0, 0)));
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, previous);
+    ReleaseDC(link, dc);
+    return size.cx;
+}
+
 }  // namespace
 
 TEST(ProductPage, SkipAllOnlyWhereAnotherOfferCanFollow) {
@@ -104,6 +128,56 @@ TEST(ProductPage, DisclaimerCarriesTheOfferInEveryLanguage) {
                   (std::vector<std::wstring>{L"https://localhost/p%22x", L"https://localhost/terms/d"}));
     }
     EXPECT_NE(Text(GetDlgItem(page->GetHwnd(), IDC_ACCEPT_BUTTON)), L"ACCEPT placeholder");
+}
+
+// The name and the addresses as the backend sent them, through the page and the link control's own
+// parser: exactly the two links of the sentence, and the name drawn twice as plain text, no wider and
+// no narrower, on the sentence's one line.
+TEST(ProductPage, DisclaimerShowsTheNameAndAddressesAsSentAndNothingMore) {
+    ScopedConfiguration scope;
+    scope.config.offerCount = 1;
+    PageHost host;
+    auto languages = host.Languages(L"en_US");
+    const nlohmann::json addresses = {{"cp", "https://localhost/p\"x"},
+                                      {"ctu", "https://localhost/t\"><a href=\"https://evil.test/\">[PACKAGE_NAME]"}};
+    const std::vector<std::wstring> links = {L"https://localhost/p%22x",
+                                             L"https://localhost/t%22%3E%3Ca href=%22https://evil.test/%22%3E[PACKAGE_NAME]"};
+    std::vector<ButtonType> pressed;
+    auto show = [&](const std::string& name) {
+        nlohmann::json ps = addresses;
+        ps["dn"] = name;
+        auto page = Place<ProductPage>(host, pressed, languages, MakeOffer(Offer("n", ps), 0));
+        return Render(GetDlgItem(page->GetHwnd(), IDC_PRODUCT_DISCLAIMER));
+    };
+    const Rendered nameless = show("");
+    ASSERT_EQ(nameless.urls, links);
+    auto page = Place<ProductPage>(host, pressed, languages, MakeOffer(Offer("m"), 0));
+    HWND link = GetDlgItem(page->GetHwnd(), IDC_PRODUCT_DISCLAIMER);
+
+    struct Case {
+        std::string name;
+        std::wstring shown;
+    } cases[] = {
+        {"Zeta Notes", L"Zeta Notes"},
+        {"Evil</a><a href=\"x\">", L"Evil</a><a href=\"x\">"},
+        {"<a href=\"https://evil.test/\">Click</a>", L"<a href=\"https://evil.test/\">Click</a>"},
+        {"<A HREF=\"x\">unclosed", L"<A HREF=\"x\">unclosed"},
+        {"<a>", L"<a>"},
+        {"<a id=\"x\">", L"<a id=\"x\">"},
+        {"</A>", L"</A>"},
+        {"[PACKAGE_NAME]", L"[PACKAGE_NAME]"},
+        {"[PACKAGE_PRIVACY_URL] [PACKAGE_EULA_URL]", L"[PACKAGE_PRIVACY_URL] [PACKAGE_EULA_URL]"},
+        {"Tom & \"Jerry\" <Notes> 'x' >", L"Tom & \"Jerry\" <Notes> 'x' >"},
+        {"Two\r\nlines\nand\ta tab", L"Two  lines and a tab"},
+        {"Caf\xC3\xA9 <\xC3\xA0>", L"Caf\u00E9 <\u00E0>"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Rendered rendered = show(c.name);
+        EXPECT_EQ(rendered.urls, links);
+        EXPECT_EQ(rendered.size.cy, nameless.size.cy);
+        EXPECT_EQ(rendered.size.cx - nameless.size.cx, 2 * TextWidth(link, c.shown));
+    }
 }
 
 TEST(ProductPage, LinkOpensTheOffersAddressAndThePageStays) {
@@ -261,3 +335,4 @@ TEST(LoadingPage, DlmProductWithoutAddressShowsTheConfigurationError) {
     EXPECT_EQ(record.errors[0].first, L"Something went wrong");
     EXPECT_EQ(record.errors[0].second, L"Please try to download later");
 }
+
