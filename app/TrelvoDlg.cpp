@@ -39,7 +39,7 @@ CTrelvoDlg::CTrelvoDlg()
 
 CTrelvoDlg::~CTrelvoDlg() {
     // The pages go first: the loading page's callback may still run on an image download thread
-    // and write the offers list that is read below.
+    // and write the offers list that is read below, and the download page's tasks end with them.
     pages_.clear();
     errorPage_.reset();
     // No GDI+ image may outlive GDI+, which ends right after this window.
@@ -51,6 +51,8 @@ CTrelvoDlg::~CTrelvoDlg() {
             offer->image.reset();
         }
     headerImage_.SetImage(nullptr);
+    // Every way out ends here, with no page left to write into the run's folder.
+    RemoveTemporaryFolder();
     instanceMutex_.reset();  // the very last step: another wizard may start once this one is gone
 }
 
@@ -201,11 +203,7 @@ void CTrelvoDlg::OnButton(ButtonType type) {
         ShowPage(currentIndex_ + 1 + CountSkippedProductPages());
         return;
     case ButtonType::Close:
-        RemoveTemporaryFolder();
-        EndDialog(IDOK);
-        return;
     case ButtonType::Finish:
-        RemoveTemporaryFolder();
         EndDialog(IDOK);
         return;
     case ButtonType::Back:
@@ -291,7 +289,6 @@ void CTrelvoDlg::OnClose() {
         offer->ReportEvent(5);
     if (config->productPackage)
         config->productPackage->ReportEvent(5);
-    RemoveTemporaryFolder();
     EndDialog(IDCANCEL);
 }
 

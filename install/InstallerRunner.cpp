@@ -5,6 +5,7 @@
 #include <exception>
 #include <vector>
 
+#include "install/ZipExtractor.h"
 #include "win32/Handle.h"
 #include "win32/SecureFolder.h"
 #include "win32/Strings.h"
@@ -66,8 +67,9 @@ Preparation PrepareInstaller(const std::wstring& downloadedPath) {
     const std::wstring folder = MakeExtractionFolder(downloadedPath, base);
     if (base.empty() || folder == base)
         return {{}, L"no folder to extract the archive into"};
-    if (!ExtractZip(downloadedPath, folder))
-        return {{}, L"the archive could not be extracted"};
+    std::wstring reason;
+    if (!ExtractZip(downloadedPath, folder, reason))
+        return {{}, reason.empty() ? L"the archive could not be extracted" : reason};
     const std::wstring executable = FindFirstExecutable(folder);
     if (executable.empty())
         return {{}, L"no executable at the top level of the archive"};

@@ -38,11 +38,6 @@ Preparation PrepareInstaller(const std::wstring& downloadedPath);
 // tempFolder when it cannot be made, also when anything of that name is already there.
 std::wstring MakeExtractionFolder(const std::wstring& archivePath, const std::wstring& tempFolder);
 
-// Extracts the whole archive (top level and subfolders) into an existing folder through the shell's
-// zip folders, or through our own reader where the shell cannot open the archive. Fails without
-// writing anything for an archive with an entry that would land outside the folder.
-bool ExtractZip(const std::wstring& archivePath, const std::wstring& destination);
-
 // Plain file name of the first "*.exe" file (not folder) at the folder's top level, in the file
 // system's order; "" when there is none.
 std::wstring FindFirstExecutable(const std::wstring& folder);

@@ -290,8 +290,3 @@ bool ExtractZip(const std::wstring& archivePath, const std::wstring& destination
         return false;
     }
 }
-
-bool ExtractZip(const std::wstring& archivePath, const std::wstring& destination) {
-    std::wstring reason;
-    return ExtractZip(archivePath, destination, reason);
-}

@@ -11,6 +11,7 @@
 #include "config/ConfigurationManager.h"
 #include "config/FolderPlaceholders.h"
 #include "locale/LanguageManager.h"
+#include "tests/installer/InstallerTestSupport.h"
 #include "tests/support/PrivateFolders.h"
 #include "tests/support/Reports.h"
 #include "tests/support/TestBackend.h"
@@ -624,4 +625,42 @@ TEST_F(InstallWizardTest, ProductRedirectToHttpIsRefusedOnBothTransports) {
     ClickButton(error, kCloseButton);
     EXPECT_TRUE(wizard.WaitForExit(20000));
     RemoveTree(temp);
+}
+
+// Hostile archives are refused before anything is extracted, reported as failed starts, and nothing of
+// them runs; the product still installs.
+TEST_F(InstallWizardTest, ZipBombAndDeviceNameAreRefusedAndReported) {
+    // Written where the backend reads files: its own folder, seen here through the drive Wine maps to /.
+    const std::string unixFolder = std::getenv("FENNIX_BACKEND_DIR");
+    std::wstring folder = L"Z:" + Utf8ToWide(unixFolder);
+    std::replace(folder.begin(), folder.end(), L'/', L'\\');
+    const std::string offerBytes = InstallerBytes("offer1-setup.exe");
+    installer_test::WriteZip(folder + L"\\bomb.zip", {{"setup.exe", offerBytes}, {"zeros.bin", std::string(20 << 20, '\0')}});
+    installer_test::WriteZip(folder + L"\\device.zip", {{"setup.exe", offerBytes}, {"sub/COM1", "x"}});
+    json routes = InstallerRoutes(true, false);
+    routes.push_back({{"path", "/f/zips/bomb.zip"}, {"body_file", unixFolder + "/bomb.zip"}});
+    routes.push_back({{"path", "/f/zips/device.zip"}, {"body_file", unixFolder + "/device.zip"}});
+    StartAndAnswer(json::array({Offer("bomb", 1, "zips/bomb.zip", "/S /BOMB"), Offer("device", 2, "zips/device.zip", "/S /DEV")}),
+                   routes, {kAcceptButton, kAcceptButton});
+    HWND finish = WaitForLastPage();
+    ASSERT_NE(finish, nullptr);
+    ASSERT_TRUE(Visible(finish, kFinishButton)) << WideToUtf8(DescribeControls(finish));
+
+    std::vector<Event> events;
+    const Reports expected{{"bomb", "-1"}, {"device", "-1"}, {"product", "1"}, {"product", "3"}};
+    EXPECT_EQ(WaitForReports(expected, &events), expected);
+    for (const auto& e : events) {
+        const std::string text = e.data.value("12", "");
+        if (e.who == "bomb") {
+            EXPECT_EQ(text.rfind("EXEC FAILED: The zip archive's entry \"zeros.bin\" unpacks 20971520 bytes from ", 0), 0u) << text;
+        }
+        if (e.who == "device") {
+            EXPECT_EQ(text, "EXEC FAILED: The zip archive's entry \"sub/COM1\" names a Windows device.") << text;
+        }
+    }
+    Sleep(500);  // room for a wrongly started installer to write its line
+    EXPECT_EQ(InstallerLines(1), std::vector<std::wstring>{L"beta\t\"" + temp + L"\\0\\beta\" /S"});
+    EXPECT_FALSE(Exists(temp + L"\\1\\bomb\\zeros.bin"));
+    EXPECT_FALSE(Exists(temp + L"\\2\\device\\setup.exe"));
+    ASSERT_TRUE(Finish(finish));
 }

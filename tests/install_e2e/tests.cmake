@@ -4,7 +4,7 @@ include(${CMAKE_CURRENT_LIST_DIR}/../app/ProgramResources.cmake)
 
 # The program's own resources give the tests the locale texts the wizard shows.
 fennix_add_test(install_e2e_test
-    SOURCES install_e2e/InstallWizardTest.cpp
+    SOURCES install_e2e/InstallWizardTest.cpp installer/InstallerTestSupport.cpp
     PREFIXES win64 SERIAL)
 fennix_use_program_resources(install_e2e_test)
 add_dependencies(install_e2e_test FennixWebSetup sample_product_setup sample_offer1_setup sample_offer2_setup
