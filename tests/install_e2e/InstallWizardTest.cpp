@@ -664,3 +664,35 @@ TEST_F(InstallWizardTest, ZipBombAndDeviceNameAreRefusedAndReported) {
     EXPECT_FALSE(Exists(temp + L"\\2\\device\\setup.exe"));
     ASSERT_TRUE(Finish(finish));
 }
+
+// A report the backend refuses once is sent again 5 s later, even when the user leaves at once: Finish
+// and the error page's Close wait for the queue (at most 15 s, the window already gone), and Close
+// leaves no private folder behind.
+TEST_F(InstallWizardTest, ARefusedReportStillArrivesWhenTheUserLeavesAtOnce) {
+    struct Case {
+        const char* name;
+        bool productServed;
+        int button;
+    };
+    const Case cases[] = {{"Finish", true, kFinishButton}, {"Close on the error page", false, kCloseButton}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        json routes = InstallerRoutes(c.productServed, true);
+        routes.push_back({{"path", "/qdd"}, {"statuses", json::array({500, 200})}});
+        StartAndAnswer(json::array(), routes);
+        HWND last = WaitForLastPage();
+        ASSERT_NE(last, nullptr);
+        ASSERT_TRUE(Visible(last, c.button)) << WideToUtf8(DescribeControls(last));
+        ClickButton(last, c.button);
+        ASSERT_TRUE(wizard.WaitForExit(20000));
+
+        // Everything is in the log once the process is gone: nothing waited for it.
+        std::vector<std::string> sent;
+        for (const auto& request : backend.Requests(mark))
+            if (request.value("path", "") == "/qdd")
+                sent.push_back(std::to_string(request.value("status", 0)));
+        EXPECT_EQ(sent, (std::vector<std::string>{"500", "200", "200"})) << "event 1 twice, then event 3";
+        EXPECT_EQ(Summary(Events(backend.Requests(mark))), (Reports{{"product", "1"}, {"product", "1"}, {"product", "3"}}));
+        EXPECT_FALSE(Exists(temp)) << WideToUtf8(temp);
+    }
+}
