@@ -62,6 +62,7 @@ public:
     std::wstring productLaunchArgs;
     std::wstring productId;
     std::wstring downloadedFilePath;
+    bool restartRequired = false;  // the product's installer asked for a restart (window thread only)
     std::string setupVersion;
     std::wstring configUrl;
     std::wstring eventUrl;

@@ -187,8 +187,13 @@ void DownloadPageBase::PollInstaller() {
     if (next_ >= plan_.size())
         return;
     const InstallStep& step = plan_[next_];
-    // An offer counts once its process started; the product once its installer succeeded.
-    const bool succeeded = step.kind == StepKind::Start ? result.started : result.started && result.exitCode == 0;
+    // An offer counts once its process started; the product once its installer succeeded, also when it
+    // asks for a restart, which the finish page then mentions.
+    const bool restart = step.kind == StepKind::InstallAndWait && result.started && InstalledButRestartNeeded(result.exitCode);
+    if (restart)
+        ConfigurationManager::GetInstance()->restartRequired = true;
+    const bool succeeded =
+        step.kind == StepKind::Start ? result.started : result.started && (result.exitCode == 0 || restart);
     Complete(step, succeeded, succeeded ? result.installer : result.text);
     Advance();
 }

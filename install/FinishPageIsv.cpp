@@ -30,7 +30,13 @@ BOOL FinishPageIsv::OnInitDialog() {
 }
 
 void FinishPageIsv::OnNavigateToPage() {
-    RunGuarded(L"FinishPageISV", [this] { RemoveParentMinimizeBox(GetHwnd()); });
+    RunGuarded(L"FinishPageISV", [this] {
+        RemoveParentMinimizeBox(GetHwnd());
+        if (ConfigurationManager::GetInstance()->restartRequired) {
+            RegisterText(IDC_FINISH_TEXT, "PAGE_FINISH_TEXT_RESTART");
+            UpdateTexts();
+        }
+    });
 }
 
 void FinishPageIsv::OnCommand(int id, int notifyCode, HWND control) {

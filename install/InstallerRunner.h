@@ -20,6 +20,9 @@ struct RunResult {
     std::wstring text;  // "" for 0, "exit code = %u", or why nothing started
 };
 
+// An installer that exits with 3010 or 1641 has installed and wants (or began) a restart.
+constexpr bool InstalledButRestartNeeded(DWORD exitCode) { return exitCode == 3010 || exitCode == 1641; }
+
 enum class ArchiveKind : int { Ordinary = 0, Zip = 1, SevenZip = 2 };
 
 // Looks at the file's first bytes only; a file that cannot be read is ArchiveKind::Ordinary.

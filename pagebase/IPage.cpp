@@ -17,7 +17,15 @@ BOOL IPage::OnInitDialog() {
     return TRUE;
 }
 
-void IPage::RegisterText(int controlId, std::string key) { texts.emplace_back(GetItem(controlId), std::move(key)); }
+void IPage::RegisterText(int controlId, std::string key) {
+    const HWND control = GetItem(controlId);
+    for (auto& [registered, registeredKey] : texts)
+        if (registered == control) {
+            registeredKey = std::move(key);  // a control shows one text at a time
+            return;
+        }
+    texts.emplace_back(control, std::move(key));
+}
 
 void IPage::UpdateTexts() {
     for (const auto& [control, key] : texts) {

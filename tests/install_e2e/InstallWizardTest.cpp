@@ -696,3 +696,28 @@ TEST_F(InstallWizardTest, ARefusedReportStillArrivesWhenTheUserLeavesAtOnce) {
         EXPECT_FALSE(Exists(temp)) << WideToUtf8(temp);
     }
 }
+
+// An installer that has installed and wants a restart has succeeded: the finish page, event 3 without a
+// failure text, and the finish page says a restart completes the installation.
+TEST_F(InstallWizardTest, ProductAskingForARestartEndsOnTheFinishPage) {
+    constexpr int kFinishText = 1033;
+    for (const wchar_t* code : {L"3010", L"1641"}) {
+        SCOPED_TRACE(WideToUtf8(code));
+        SetEnvironmentVariableW(L"FENNIX_SAMPLE_PRODUCT_EXIT", code);
+        StartAndAnswer(json::array(), InstallerRoutes(true, true));
+        HWND finish = WaitForLastPage();
+        ASSERT_NE(finish, nullptr);
+        ASSERT_TRUE(Visible(finish, kFinishButton)) << WideToUtf8(DescribeControls(finish));
+        EXPECT_FALSE(LocaleText("PAGE_FINISH_TEXT_RESTART").empty());
+        EXPECT_EQ(ControlText(finish, kFinishText), LocaleText("PAGE_FINISH_TEXT_RESTART"));
+        std::vector<Event> events;
+        const Reports expected{{"product", "1"}, {"product", "3"}};
+        EXPECT_EQ(WaitForReports(expected, &events), expected);
+        for (const auto& e : events) {
+            EXPECT_EQ(e.data.value("12", ""), "") << e.data.dump();
+        }
+        SendMessageW(GetDlgItem(finish, kLaunchCheck), BM_SETCHECK, BST_UNCHECKED, 0);
+        ASSERT_TRUE(Finish(finish));
+    }
+    SetEnvironmentVariableW(L"FENNIX_SAMPLE_PRODUCT_EXIT", nullptr);
+}
