@@ -6,6 +6,7 @@
 #include "app/TrelvoDlg.h"
 #include "config/ConfigurationManager.h"
 #include "events/ReportQueue.h"
+#include "win32/SystemLibrary.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ bool CTrelvoApp::InitInstance() {
     controls.dwICC = ICC_WIN95_CLASSES;  // 0xFF
     InitCommonControlsEx(&controls);
 
-    richEdit_.reset(LoadLibraryW(L"RICHED32.DLL"));
+    richEdit_.reset(LoadSystemLibrary(L"riched32.dll"));
     if (!richEdit_)
         return false;
 

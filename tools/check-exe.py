@@ -1,15 +1,20 @@
 #!/usr/bin/python3
 """Checks a built wizard without running it: machine type, GUI subsystem, manifest, version resource,
-and imports limited to system DLLs (nothing that could be planted beside the program).
+and direct imports limited to system DLLs that Windows never looks for beside the program (the others are
+delay-loaded).
 
 usage: check-exe.py EXE i386|amd64 VERSION"""
 import sys
 
 import pefile
 
-SYSTEM_DLLS = {"advapi32.dll", "comctl32.dll", "crypt32.dll", "gdi32.dll", "gdiplus.dll", "kernel32.dll",
-               "msvcrt.dll", "ole32.dll", "oleaut32.dll", "shell32.dll", "shlwapi.dll", "user32.dll",
-               "version.dll", "winhttp.dll", "wininet.dll"}
+# Imported directly: DLLs that Windows takes from its known list (the common controls from the side-by-side
+# store the manifest names), never from the program's folder.
+SYSTEM_DLLS = {"advapi32.dll", "comctl32.dll", "gdi32.dll", "gdiplus.dll", "kernel32.dll", "msvcrt.dll",
+               "ole32.dll", "oleaut32.dll", "shell32.dll", "shlwapi.dll", "user32.dll"}
+# Delay-loaded once the program has limited the DLL search to System32 (cmake/DelayLoad.cmake): imported
+# directly, each would be looked for beside the program first.
+DELAY_LOADED = {"crypt32.dll", "version.dll", "winhttp.dll", "wininet.dll"}
 MACHINES = {"i386": pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"],
             "amd64": pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"]}
 MANIFEST_TEXTS = ['level="requireAdministrator"', 'name="Microsoft.Windows.Common-Controls"', 'version="6.0.0.0"']
@@ -49,7 +54,8 @@ def check(path, machine, version):
     if versions.get("FileVersion") != version:
         faults.append(f"version resource says {versions.get('FileVersion')!r}, not {version!r}")
     imports = {entry.dll.decode().lower() for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", [])}
-    faults += [f"imports {dll}, not a system DLL" for dll in sorted(imports - SYSTEM_DLLS)]
+    faults += [f"imports {dll} directly, not delay-loaded" for dll in sorted(imports & DELAY_LOADED)]
+    faults += [f"imports {dll}, not a system DLL" for dll in sorted(imports - SYSTEM_DLLS - DELAY_LOADED)]
     return faults
 
 
@@ -60,5 +66,5 @@ if __name__ == "__main__":
     for fault in faults:
         print(f"{sys.argv[1]}: {fault}")
     if not faults:
-        print(f"{sys.argv[1]}: {sys.argv[2]}, GUI, administrator, common controls 6, version {sys.argv[3]}, system DLLs only")
+        print(f"{sys.argv[1]}: {sys.argv[2]}, GUI, administrator, common controls 6, version {sys.argv[3]}, direct imports from the known system DLLs only")
     sys.exit(1 if faults else 0)
