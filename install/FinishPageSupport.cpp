@@ -1,6 +1,6 @@
 #include "install/FinishPageSupport.h"
 
-#include <shellapi.h>
+#include "win32/UserLaunch.h"
 
 namespace {
 ShellOpener& Opener() {
@@ -14,8 +14,7 @@ void ShellOpen(const std::wstring& file, const std::wstring& parameters) {
         Opener()(file, parameters);
         return;
     }
-    ShellExecuteW(nullptr, L"open", file.c_str(), parameters.empty() ? nullptr : parameters.c_str(), nullptr,
-                  SW_SHOWDEFAULT);
+    LaunchAsUser({file, parameters, SW_SHOWDEFAULT, nullptr});
 }
 
 void SetShellOpener(ShellOpener opener) { Opener() = std::move(opener); }

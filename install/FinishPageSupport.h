@@ -1,4 +1,4 @@
-// What both finish pages do beyond their controls: start a program through the shell and take the
+// What both finish pages do beyond their controls: start a program as the signed-in user and take the
 // minimise box off the wizard window.
 #pragma once
 #include <windows.h>
@@ -6,8 +6,8 @@
 #include <functional>
 #include <string>
 
-// ShellExecuteW with the "open" verb, no owner, no directory and SW_SHOWDEFAULT. The outcome is not
-// examined: the wizard ends normally whatever happens.
+// LaunchAsUser with no owner and SW_SHOWDEFAULT: through the desktop shell, unelevated, where it can be
+// asked. The outcome is not examined: the wizard ends normally whatever happens.
 void ShellOpen(const std::wstring& file, const std::wstring& parameters);
 
 // Tests replace what ShellOpen hands the program to; an empty function restores the shell.

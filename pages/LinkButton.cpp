@@ -1,11 +1,11 @@
 #include "pages/LinkButton.h"
 
 #include <commctrl.h>
-#include <shellapi.h>
 
 #include <cwctype>
 
 #include "win32/Subclass.h"
+#include "win32/UserLaunch.h"
 
 namespace {
 
@@ -13,11 +13,6 @@ constexpr COLORREF kLinkColor = RGB(0, 102, 204);
 // Room around the text for the focus rectangle.
 constexpr int kPadding = 2;
 constexpr UINT kTextFormat = DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX;
-
-bool ShellOpen(HWND owner, const std::wstring& url) {
-    // ShellExecuteW reports success as a value above 32.
-    return reinterpret_cast<INT_PTR>(ShellExecuteW(owner, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32;
-}
 
 UrlOpener& CurrentOpener() {
     static UrlOpener opener;
@@ -50,8 +45,9 @@ bool IsWebUrl(const std::wstring& url) {
 bool OpenUrl(HWND owner, const std::wstring& url) {
     if (!IsWebUrl(url))
         return false;
-    const UrlOpener& opener = CurrentOpener();
-    return opener ? opener(owner, url) : ShellOpen(owner, url);
+    if (const UrlOpener& opener = CurrentOpener())
+        return opener(owner, url);
+    return LaunchAsUser({url, L"", SW_SHOWNORMAL, owner}) != LaunchRoute::NotStarted;
 }
 
 void SetUrlOpener(UrlOpener opener) { CurrentOpener() = std::move(opener); }

@@ -1,5 +1,6 @@
 // A push button shown as a hyperlink: link-coloured underlined text, hand cursor; a click opens its
-// URL with the shell. Takes over an existing button of a dialog template (owner-drawn there).
+// URL as the signed-in user (LaunchAsUser). Takes over an existing button of a dialog template
+// (owner-drawn there).
 #pragma once
 #include <windows.h>
 
@@ -42,7 +43,7 @@ private:
     UniqueFont linkFont_;
 };
 
-// Opens a web address with the shell (verb "open", shown normally). Only absolute http and https
+// Opens a web address with LaunchAsUser (verb "open", shown normally). Only absolute http and https
 // addresses are opened: these addresses may come from the backend and the wizard runs elevated, so
 // a program path or another scheme must never reach the shell. False when nothing was opened.
 bool OpenUrl(HWND owner, const std::wstring& url);

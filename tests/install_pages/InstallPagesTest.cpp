@@ -23,6 +23,7 @@
 #include "tests/support/ScopedConfiguration.h"
 #include "tests/support/TestBackend.h"
 #include "win32/Strings.h"
+#include "win32/UserLaunch.h"
 #include "win32/WizardMessages.h"
 
 using nlohmann::json;
@@ -385,6 +386,11 @@ TEST_F(InstallPagesTest, DlmDownloadsTheProductAndTheFinishPageStartsIt) {
 
     host.pressed.clear();
     DeleteFileW(sampleLog.c_str());
+    // The sample logs where this process's environment says, which the desktop shell would not pass on:
+    // the file is started from here (the shell's route has tests of its own).
+    SetShellOpener([](const std::wstring& file, const std::wstring& parameters) {
+        LaunchAsUser({file, parameters, SW_SHOWDEFAULT, nullptr}, nullptr);
+    });
     auto finish = host.Show<FinishPageDlm>(host.Languages(L"en_US"));
     EXPECT_EQ(SendMessageW(finish->GetItem(IDC_LAUNCH_RADIO), BM_GETCHECK, 0, 0), BST_CHECKED);
     Click(finish->GetItem(IDC_FINISH_BUTTON));
