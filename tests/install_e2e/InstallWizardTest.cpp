@@ -721,3 +721,23 @@ TEST_F(InstallWizardTest, ProductAskingForARestartEndsOnTheFinishPage) {
     }
     SetEnvironmentVariableW(L"FENNIX_SAMPLE_PRODUCT_EXIT", nullptr);
 }
+
+// Installer parameters are UTF-8 in the configuration and reach the installer's command line unchanged.
+TEST_F(InstallWizardTest, ParametersOutsideAsciiReachTheInstallerUnchanged) {
+    const std::string parameters = "/S /NAME=\xC3\x91" "and\xC3\xBA\xE5\xAE\x89\xE5\x85\xA8";
+    json offer = Offer("one", 1, "installers/offer1-setup.exe", parameters);
+    offer["ps"]["dn"] = "Protecci\xC3\xB3n \xC3\x91" "and\xC3\xBA \xE5\xAE\x89\xE5\x85\xA8";
+    StartAndAnswer(json::array({offer}), InstallerRoutes(true, true));
+    const std::wstring name = Utf8ToWide(offer["ps"]["dn"].get<std::string>());
+    HWND product = WaitForPage(window, [&](HWND p) {
+        return GetDlgItem(p, kDisclaimer) && ControlText(p, kDisclaimer).find(name) != std::wstring::npos;
+    });
+    ASSERT_NE(product, nullptr);
+    ClickButton(product, kAcceptButton);
+    HWND finish = WaitForLastPage();
+    ASSERT_NE(finish, nullptr);
+    auto lines = InstallerLines(2);
+    ASSERT_EQ(lines.size(), 2u) << Narrow(lines);
+    EXPECT_EQ(lines[1], L"offer1-setup.exe\t\"" + temp + L"\\1\\offer1-setup.exe\" " + Utf8ToWide(parameters));
+    ASSERT_TRUE(Finish(finish));
+}

@@ -327,3 +327,19 @@ TEST_F(OffersWizardTest, DemoScenarioShowsItsThreeOffers) {
         ClickButton(product, kAcceptButton);
     }
 }
+
+// Texts from the configuration are UTF-8: a name outside ASCII reaches the consent sentence as sent.
+TEST_F(OffersWizardTest, ANameOutsideAsciiShowsAsSent) {
+    const std::string name = "Protecci\xC3\xB3n \xC3\x91" "and\xC3\xBA \xE5\xAE\x89\xE5\x85\xA8";
+    Start(Config({Offer("u", 1, {{"dn", name}})}));
+    HWND license = WaitForLicense();
+    ASSERT_NE(license, nullptr);
+    ClickButton(license, kAgreeButton);
+    const std::wstring wide = Utf8ToWide(name);
+    HWND product = WaitForPage(window, [&](HWND p) {
+        return GetDlgItem(p, kDisclaimer) && ControlText(p, kDisclaimer).find(wide) != std::wstring::npos;
+    });
+    ASSERT_NE(product, nullptr) << "no page with the name as sent";
+    EXPECT_EQ(ControlText(product, kDisclaimer).find(L"Protecci\u00C3"), std::wstring::npos) << "decoded as ANSI";
+    Screenshot(L"product-page-non-ascii");
+}
