@@ -741,3 +741,27 @@ TEST_F(InstallWizardTest, ParametersOutsideAsciiReachTheInstallerUnchanged) {
     EXPECT_EQ(lines[1], L"offer1-setup.exe\t\"" + temp + L"\\1\\offer1-setup.exe\" " + Utf8ToWide(parameters));
     ASSERT_TRUE(Finish(finish));
 }
+
+// A product location that accepts and never answers ends each transport at its time limit (30 s of
+// silence each, the fallback's pause between them): the error page comes, long before the server
+// would give up.
+TEST_F(InstallWizardTest, ProductLocationThatNeverAnswersReachesTheErrorPage) {
+    json routes = json::array({{{"path", kProductRoute}, {"fault", "hang"}, {"hang_seconds", 60}}});
+    StartAndAnswer(json::array(), routes);
+    HWND error = WaitForPage(
+        window, [](HWND p) { return Visible(p, kFinishButton) || Visible(p, kErrorTitle); }, 100000);
+    ASSERT_NE(error, nullptr) << "no last page while the server stayed silent";
+    EXPECT_TRUE(Visible(error, kErrorTitle)) << WideToUtf8(DescribeControls(error));
+    std::vector<Event> events;
+    const Reports expected{{"product", "1"}, {"product", "3"}};
+    EXPECT_EQ(WaitForReports(expected, &events), expected);
+    for (const auto& e : events) {
+        if (e.code == "3") {
+            const std::string text = e.data.value("12", "");
+            EXPECT_EQ(text.rfind("DOWNLOAD FAILED: [WINHTTP] ", 0), 0u) << text;
+            EXPECT_NE(text.find(" [WININET] "), std::string::npos) << text;
+        }
+    }
+    ClickButton(error, kCloseButton);
+    EXPECT_TRUE(wizard.WaitForExit(20000));
+}
