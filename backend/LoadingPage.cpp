@@ -53,6 +53,8 @@ std::shared_ptr<Gdiplus::Image> ImageFromData(const std::vector<unsigned char>& 
     return image->GetLastStatus() == Gdiplus::Ok ? image : nullptr;
 }
 
+constexpr std::size_t kMaxOffersConsidered = 100;
+
 }  // namespace
 
 PackageList ReadConfigurationResponse(const nlohmann::json& response, const std::shared_ptr<ConfigurationManager>& config,
@@ -89,7 +91,11 @@ PackageList ReadConfigurationResponse(const nlohmann::json& response, const std:
             static_cast<Package&>(offer).ReportEvent(2, {{"13", text}});  // every offer here is a package
         };
     EligibilityChecker checker(config->maxOffers, config, std::move(reporter));
+    // Only the first offers are considered, however many the response lists.
+    std::size_t considered = 0;
     for (const auto& offer : response.at("o")) {
+        if (++considered > kMaxOffersConsidered)
+            break;
         auto package = std::make_shared<Package>(MakeEventContext(), offer, false, std::string(),
                                                  static_cast<int>(admitted.size()));
         bool limitReached = false;

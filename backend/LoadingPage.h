@@ -21,7 +21,7 @@ using LoadCompleteCallback = std::function<void(PackageList)>;
 
 // What the worker makes of a configuration response: writes the country, publisher, offer limit and
 // (DLM) product fields and the product's digest into `config` and returns the offers the eligibility engine admitted, in
-// response order. Sets `configError` and returns nothing more when a DLM response names no usable
+// response order, of the first 100 listed. Sets `configError` and returns nothing more when a DLM response names no usable
 // product or a malformed product digest. Throws the JSON library's errors for a missing or mistyped required member.
 PackageList ReadConfigurationResponse(const nlohmann::json& response, const std::shared_ptr<ConfigurationManager>& config,
                                       bool& configError, EligibilityChecker::RejectionReporter reporter = {});

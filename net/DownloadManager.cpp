@@ -2,6 +2,7 @@
 
 #include <shlwapi.h>
 
+#include <deque>
 #include <mutex>
 #include <thread>
 
@@ -172,6 +173,49 @@ DownloadBuffer DownloadManager::DownloadToMemory(const std::wstring& url) {
     }
 }
 
+namespace {
+
+// At most four image downloads at once, on workers that end when nothing is left to do.
+class ImageWorkers {
+public:
+    static constexpr int kMaxWorkers = 4;
+
+    void Post(std::function<void()> job) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        jobs_.push_back(std::move(job));
+        if (workers_ < kMaxWorkers) {
+            std::thread([this] { Serve(); }).detach();
+            ++workers_;
+        }
+    }
+
+private:
+    void Serve() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        while (!jobs_.empty()) {
+            std::function<void()> job = std::move(jobs_.front());
+            jobs_.pop_front();
+            lock.unlock();
+            job();  // never throws: the job catches its own failures
+            job = nullptr;
+            lock.lock();
+        }
+        --workers_;
+    }
+
+    std::mutex mutex_;
+    std::deque<std::function<void()>> jobs_;
+    int workers_ = 0;
+};
+
+// Never destroyed: a worker may still run when the process ends.
+ImageWorkers& TheImageWorkers() {
+    static ImageWorkers* workers = new ImageWorkers;
+    return *workers;
+}
+
+}  // namespace
+
 void DownloadManager::DownloadToMemoryAsync(const std::wstring& url, std::function<void(DownloadBuffer)> callback) {
     struct Record {
         std::shared_ptr<DownloadManager> engine;
@@ -183,7 +227,7 @@ void DownloadManager::DownloadToMemoryAsync(const std::wstring& url, std::functi
         record = std::make_shared<Record>(Record{weak_from_this().lock(), url, std::move(callback)});
         if (!record->engine)
             throw std::logic_error("the engine must be held by a shared pointer");
-        std::thread([record] {
+        TheImageWorkers().Post([record] {
             try {
                 DownloadBuffer data = record->engine->DownloadToMemory(record->url);
                 if (record->engine->cancelled)
@@ -193,9 +237,9 @@ void DownloadManager::DownloadToMemoryAsync(const std::wstring& url, std::functi
             } catch (...) {
                 // The callback's own failure must not end the process.
             }
-        }).detach();
+        });
     } catch (...) {
-        // No thread: the caller still learns that no image is coming.
+        // No worker: the caller still learns that no image is coming.
         if (record && record->callback) {
             try {
                 record->callback(nullptr);

@@ -30,7 +30,7 @@ public:
                                 const std::wstring& folder);
     // WinHTTP only, two attempts; an empty buffer when both fail.
     DownloadBuffer DownloadToMemory(const std::wstring& url);
-    // Runs DownloadToMemory on a detached thread and calls back there; no buffer once cancelled.
+    // Runs DownloadToMemory on one of at most four workers and calls back there; no buffer once cancelled.
     void DownloadToMemoryAsync(const std::wstring& url, std::function<void(DownloadBuffer)> callback);
 
     // The target path in the folder; "" (after telling the user) when the folder is missing.

@@ -20,9 +20,9 @@ DWORD SecureProtocols() {
 }
 
 DWORD AccessType(ProxyRule rule) {
-    if (rule == ProxyRule::Default || IsWindows7())
-        return WINHTTP_ACCESS_TYPE_DEFAULT_PROXY;
-    return WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY;
+    DWORD major = 0, minor = 0;
+    ReadWindowsMajorMinor(major, minor);  // unknown counts as old: the default proxy works everywhere
+    return ProxyAccessType(rule, major, minor);
 }
 
 // Some WinHTTP versions pass the socket's own code up when a receive limit expires.
@@ -31,6 +31,13 @@ constexpr DWORD kSocketTimedOut = 10060;  // WSAETIMEDOUT
 int AsInt(DWORD value) { return static_cast<int>(value); }
 
 }  // namespace
+
+DWORD ProxyAccessType(ProxyRule rule, DWORD major, DWORD minor) {
+    const bool automaticKnown = major > 6 || (major == 6 && minor >= 3);
+    if (rule == ProxyRule::Default || !automaticKnown)
+        return WINHTTP_ACCESS_TYPE_DEFAULT_PROXY;
+    return WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY;
+}
 
 HttpTarget SplitUrl(const std::wstring& url, bool withQuery) {
     URL_COMPONENTS parts{};

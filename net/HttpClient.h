@@ -23,9 +23,13 @@ struct HttpTarget {
 HttpTarget SplitUrl(const std::wstring& url, bool withQuery);
 
 enum class ProxyRule {
-    ByWindowsVersion,  // the default proxy on Windows 7 itself, automatic proxy discovery elsewhere
+    ByWindowsVersion,  // automatic proxy discovery where WinHTTP has it (Windows 8.1 on), else the default proxy
     Default,           // the default proxy everywhere
 };
+
+// The WinHTTP access type for a rule on Windows major.minor: WinHTTP before 8.1 (6.3) refuses the
+// automatic type.
+DWORD ProxyAccessType(ProxyRule rule, DWORD major, DWORD minor);
 
 struct HttpOptions {
     const wchar_t* method = L"GET";

@@ -23,6 +23,15 @@ std::string GetOsVersionString() {
            std::to_string(info.dwBuildNumber);
 }
 
+bool ReadWindowsMajorMinor(DWORD& major, DWORD& minor) {
+    RTL_OSVERSIONINFOW info;
+    if (!ReadWindowsVersion(info))
+        return false;
+    major = info.dwMajorVersion;
+    minor = info.dwMinorVersion;
+    return true;
+}
+
 std::string GetOsMajorMinorString() {
     RTL_OSVERSIONINFOW info;
     if (!ReadWindowsVersion(info))

@@ -10,5 +10,7 @@ bool IsWindowsVersionAtLeast(WORD major, WORD minor, WORD servicePackMajor);
 bool IsWindows7();
 // Major, minor and build number of the running Windows joined by dots; "" when unavailable.
 std::string GetOsVersionString();
+// Major and minor number of the running Windows; false when unavailable.
+bool ReadWindowsMajorMinor(DWORD& major, DWORD& minor);
 // Major and minor number joined by a dot ("10.0", "6.1"); "" when unavailable.
 std::string GetOsMajorMinorString();

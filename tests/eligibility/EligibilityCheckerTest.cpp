@@ -281,3 +281,13 @@ TEST_F(OfferLoop, MalformedDigestOrSizeIsNeverAdmitted) {
               Ids{"c"});
     EXPECT_EQ(reports, (Reports{"a: INVALID SHA256: NOT 64 HEX DIGITS", "b: INVALID SIZE: NOT A NON-NEGATIVE INTEGER"}));
 }
+
+// However many offers a response lists, only the first 100 are considered.
+TEST_F(OfferLoop, OnlyTheFirstHundredOffersAreConsidered) {
+    std::vector<json> offers;
+    for (int i = 0; i < 150; ++i)
+        offers.push_back(Offer("o" + std::to_string(i), {{"v", i + 1}}));
+    const Ids admitted = Run(1000, offers);
+    ASSERT_EQ(admitted.size(), 100u);
+    EXPECT_EQ(admitted.back(), "o99");
+}

@@ -10,6 +10,7 @@
 #include "events/EventContext.h"
 #include "events/PostJson.h"
 #include "events/TrelvoException.h"
+#include "net/HttpClient.h"
 #include "net/NetLimits.h"
 #include "tests/support/Prefix.h"
 #include "tests/support/TestBackend.h"
@@ -233,4 +234,21 @@ TEST_F(EventReportTest, PostJsonFollowsHttpsRedirectsOnly) {
     mark = backend.Mark();
     EXPECT_THROW(PostJson(L"https://localhost/loop", "{}", {}, response, status), TrelvoException);
     EXPECT_EQ(backend.Requests(mark).size(), 6u);
+}
+
+// WinHTTP refuses the automatic-proxy access type before Windows 8.1: the default proxy there.
+TEST(ProxyChoice, ByWindowsVersion) {
+    const struct {
+        DWORD major, minor;
+        DWORD byVersion;
+    } cases[] = {
+        {5, 1, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY},   {6, 0, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY},
+        {6, 1, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY},   {6, 2, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY},
+        {6, 3, WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY}, {10, 0, WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY},
+        {0, 0, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY},  // the version could not be read
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ProxyAccessType(ProxyRule::ByWindowsVersion, c.major, c.minor), c.byVersion) << c.major << "." << c.minor;
+        EXPECT_EQ(ProxyAccessType(ProxyRule::Default, c.major, c.minor), static_cast<DWORD>(WINHTTP_ACCESS_TYPE_DEFAULT_PROXY));
+    }
 }
