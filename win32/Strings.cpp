@@ -37,6 +37,9 @@ std::string WideToAnsi(const std::wstring& text) { return FromWide(CP_ACP, text)
 bool EncodeBase62(const std::string& bytes, std::string& text) {
     static const char kAlphabet[] = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
     text.clear();
+    // The conversion takes time quadratic in the length: a hostile id must not hold the worker for hours.
+    if (bytes.size() > kMaxBase62Bytes)
+        return false;
     size_t start = bytes.find_first_not_of('\0');
     if (start == std::string::npos)
         return true;

@@ -2,7 +2,12 @@
 # in the test process, and the real wizard against the local backend.
 include(${CMAKE_CURRENT_LIST_DIR}/../app/ProgramResources.cmake)
 
-fennix_add_test(offers_unit_test SOURCES offers/OfferNavigationTest.cpp offers/ConfigurationResponseTest.cpp)
+fennix_add_test(offers_unit_test SOURCES offers/OfferNavigationTest.cpp offers/ConfigurationResponseTest.cpp
+    offers/ConfigurationCorpusTest.cpp)
+foreach(_prefix ${FENNIX_TEST_PREFIXES})
+    set_property(TEST offers_unit_test.${_prefix} APPEND PROPERTY ENVIRONMENT
+        "FENNIX_DEMO_SCENARIO=${CMAKE_SOURCE_DIR}/tools/backend/demo-scenario.json")
+endforeach()
 
 # The backend is one server on port 443: the 64-bit prefix only, one scenario at a time.
 function(offers_use_backend test)
