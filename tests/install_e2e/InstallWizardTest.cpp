@@ -189,11 +189,27 @@ protected:
     // answers each offer's page in turn.
     void StartAndAnswer(const json& offers, json routes, const std::vector<int>& answers = {},
                         const json& product = nullptr) {
-        wizard.Terminate();
-        DeleteFileW(sampleLog.c_str());
         json configuration = {{"l", "US"}, {"f", {{"a", "a"}, {"m", 3}}}, {"o", offers}};
         if (!product.is_null())
             configuration["product"] = product;
+        StartPastTheLicense(configuration, std::move(routes));
+        if (HasFatalFailure())
+            return;
+        for (size_t i = 0; i < answers.size(); ++i) {
+            const std::string name = "Offer " + offers[i]["ad"]["o"].get<std::string>();
+            const std::wstring wide(name.begin(), name.end());
+            HWND product = WaitForPage(window, [&](HWND p) {
+                return GetDlgItem(p, kDisclaimer) && ControlText(p, kDisclaimer).find(wide) != std::wstring::npos;
+            });
+            ASSERT_NE(product, nullptr) << name;
+            ClickButton(product, answers[i]);
+        }
+    }
+
+    // Starts the wizard on this configuration response and goes past the language and license pages.
+    void StartPastTheLicense(const json& configuration, json routes) {
+        wizard.Terminate();
+        DeleteFileW(sampleLog.c_str());
         backend.SetScenario({{"config", configuration}, {"files", backend.filesDir}, {"routes", std::move(routes)}});
         mark = backend.Mark();
         const std::wstring wizardTemp = TestBackend::ScratchFolder(L"wizard-temp");
@@ -209,15 +225,6 @@ protected:
         HWND license = WaitForPage(window, [](HWND p) { return Visible(p, kAgreeButton); });
         ASSERT_NE(license, nullptr);
         ClickButton(license, kAgreeButton);
-        for (size_t i = 0; i < answers.size(); ++i) {
-            const std::string name = "Offer " + offers[i]["ad"]["o"].get<std::string>();
-            const std::wstring wide(name.begin(), name.end());
-            HWND product = WaitForPage(window, [&](HWND p) {
-                return GetDlgItem(p, kDisclaimer) && ControlText(p, kDisclaimer).find(wide) != std::wstring::npos;
-            });
-            ASSERT_NE(product, nullptr) << name;
-            ClickButton(product, answers[i]);
-        }
     }
 
     // The page the run ends on: the finish page or the error page.
@@ -764,4 +771,58 @@ TEST_F(InstallWizardTest, ProductLocationThatNeverAnswersReachesTheErrorPage) {
     }
     ClickButton(error, kCloseButton);
     EXPECT_TRUE(wizard.WaitForExit(20000));
+}
+
+// Hostile configuration responses of the kinds the in-process corpus covers, through the real wizard:
+// whatever the offers make of them, the product still installs, the run ends on the finish page (each
+// offer page that comes is declined) and no private folder is left.
+TEST_F(InstallWizardTest, HostileResponsesStillInstallTheProduct) {
+    constexpr int kDeclineButton = 1022;
+    const json seed = {{"l", "US"}, {"f", {{"a", "a"}, {"m", 3}}}, {"o", json::array({kOfferOne, kOfferZip})}};
+    std::vector<json> responses;
+    json fraction = seed;
+    fraction["o"][0]["ps"]["v"] = 1.5;
+    responses.push_back(fraction);
+    json negativeLimit = seed;
+    negativeLimit["f"]["m"] = -1;
+    responses.push_back(negativeLimit);
+    json wrongCountry = seed;
+    wrongCountry["l"] = 12;
+    responses.push_back(wrongCountry);
+    json many = seed;
+    for (int i = 0; i < 500; ++i)
+        many["o"].push_back(Offer("m" + std::to_string(i), 3 + i, "installers/offer1-setup.exe", "/S"));
+    responses.push_back(many);
+    json unknown = seed;
+    json deep = 1;
+    for (int i = 0; i < 50; ++i)
+        deep = json::array({deep});
+    unknown["zz"] = deep;
+    unknown["o"][1]["ps"]["zz"] = {{"x", deep}};
+    unknown["o"][0]["ps"]["size"] = -5;
+    responses.push_back(unknown);
+
+    for (size_t i = 0; i < responses.size(); ++i) {
+        SCOPED_TRACE("response " + std::to_string(i));
+        StartPastTheLicense(responses[i], InstallerRoutes(true, true));
+        ASSERT_FALSE(HasFatalFailure());
+        HWND last = nullptr;
+        for (int pages = 0; pages < 10 && !last; ++pages) {
+            HWND page = WaitForPage(window, [](HWND p) {
+                return Visible(p, kDeclineButton) || Visible(p, kFinishButton) || Visible(p, kErrorTitle);
+            }, 40000);
+            ASSERT_NE(page, nullptr);
+            if (Visible(page, kDeclineButton)) {
+                ClickButton(page, kDeclineButton);
+                WaitForPage(window, [&](HWND p) { return p != page; }, 10000);
+            } else {
+                last = page;
+            }
+        }
+        ASSERT_NE(last, nullptr);
+        ASSERT_TRUE(Visible(last, kFinishButton)) << WideToUtf8(DescribeControls(last));
+        EXPECT_TRUE(Exists(productExe));
+        ASSERT_TRUE(Finish(last));
+        EXPECT_FALSE(Exists(temp)) << WideToUtf8(temp);
+    }
 }
