@@ -19,6 +19,7 @@
 #include "locale/LanguageManager.h"
 #include "net/DownloadManager.h"
 #include "resources/resource.h"
+#include "win32/SystemError.h"
 #include "win32/WizardMessages.h"
 
 namespace {
@@ -115,13 +116,18 @@ bool CTrelvoDlg::CreateInitialPages() {
     MapWindowPoints(nullptr, GetHwnd(), reinterpret_cast<POINT*>(&pageRect_), 2);
 
     errorPage_ = std::make_unique<ErrorPage>(languageManager_);
-    CreatePage(*errorPage_);
+    if (!CreatePage(*errorPage_)) {
+        MessageBoxW(GetHwnd(), (L"The setup window could not be created: " + SystemErrorText(GetLastError())).c_str(),
+                    L"Error", MB_ICONHAND | MB_SYSTEMMODAL);
+        EndDialog(IDOK);
+        return false;
+    }
 
     for (const PageEntry& entry : BuildInitialPageList(CurrentPageSwitches()))
         AddPage(entry);
     initialPageCount_ = pages_.size();
     currentIndex_ = 0;
-    if (pages_.empty())
+    if (pages_.empty() || errorShown_)
         return false;
     ShowWindow(pages_[0]->GetHwnd(), SW_SHOW);
     SetFocus(pages_[0]->GetHwnd());
@@ -135,24 +141,32 @@ void CTrelvoDlg::AddPage(const PageEntry& entry) {
     CreateAndAddPage(MakePage(entry, ConfigurationManager::GetInstance()->wizardType, languageManager_, offers_, hooks));
 }
 
-void CTrelvoDlg::CreatePage(IPage& page) {
-    page.Create(GetHwnd());
+bool CTrelvoDlg::CreatePage(IPage& page) {
+    if (!page.Create(GetHwnd()))
+        return false;
     page.SetBackgroundColor(ConfigurationManager::GetInstance()->backgroundColor, true);
     page.SetButtonCallback([this](ButtonType type) { OnButton(type); });
     ShowWindow(page.GetHwnd(), SW_HIDE);
     SetWindowPos(page.GetHwnd(), nullptr, pageRect_.left, pageRect_.top, pageRect_.right - pageRect_.left,
                  pageRect_.bottom - pageRect_.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    return true;
 }
 
 void CTrelvoDlg::CreateAndAddPage(std::unique_ptr<IPage> page) {
-    CreatePage(*page);
+    // A run with a page missing cannot go on: the error page says so in its place.
+    if (!CreatePage(*page)) {
+        const std::wstring reason = SystemErrorText(GetLastError());
+        ShowError(languageManager_->GetString("PAGE_ERROR_TITLE"), L"A page of the setup could not be created: " + reason);
+        return;
+    }
     page->SetErrorCallback(
         [this](const std::wstring& title, const std::wstring& text) { ShowError(title, text); });
     pages_.push_back(std::move(page));
 }
 
 void CTrelvoDlg::ShowPage(std::size_t index) {
-    if (index >= pages_.size())
+    // The error page is where a run ends: nothing shows over it.
+    if (index >= pages_.size() || errorShown_)
         return;
     IPage& page = *pages_[index];
     ShowWindow(page.GetHwnd(), SW_SHOW);

@@ -22,7 +22,8 @@ public:
     CTrelvoDlg();
     ~CTrelvoDlg() override;
 
-    // Adds a page to the end of the list, with its window created on the page frame.
+    // Adds a page to the end of the list, with its window created on the page frame; a page whose window
+    // cannot be made brings the error page instead.
     void CreateAndAddPage(std::unique_ptr<IPage> page);
     // Makes page `index` the one shown; an index beyond the list is ignored.
     void ShowPage(std::size_t index);
@@ -54,7 +55,8 @@ private:
     bool CreateInitialPages();
     // Makes the page of this entry of the page list and adds it.
     void AddPage(const PageEntry& entry);
-    void CreatePage(IPage& page);
+    // False when its window cannot be made (GetLastError tells why).
+    bool CreatePage(IPage& page);
     // Runs on whichever thread delivers the offers, so it only stores them and posts.
     void OnOffersLoaded(std::vector<std::shared_ptr<Package>> offers);
     LRESULT OnLoadCompleteMessage();

@@ -286,6 +286,20 @@ TEST_F(WizardFrameTest, ErrorPageTakesThePlaceOfThePageAndClosesWithoutAsking) {
     EXPECT_FALSE(IsWindow(hwnd));
 }
 
+// A page whose window cannot be made is an error, shown on the error page, not a frame left empty.
+TEST_F(WizardFrameTest, APageThatCannotBeCreatedBringsTheErrorPage) {
+    const size_t before = wizard->GetPageCount();
+    constexpr UINT kNoSuchTemplate = 0x7FFE;
+    wizard->CreateAndAddPage(std::make_unique<TestPage>(wizard->GetLanguageManager(), kNoSuchTemplate, L"Missing"));
+    EXPECT_EQ(wizard->GetPageCount(), before) << "the page is not in the list";
+    ErrorPage& error = *wizard->GetErrorPage();
+    ASSERT_TRUE(IsWindowVisible(error.GetHwnd()));
+    EXPECT_EQ(Shown(), error.GetHwnd());
+    EXPECT_EQ(ControlText(error.GetHwnd(), IDC_ERROR_TEXT).rfind(L"A page of the setup could not be created: ", 0), 0u);
+    wizard->ShowPage(0);
+    EXPECT_EQ(Shown(), error.GetHwnd()) << "nothing shows over the error page";
+}
+
 TEST_F(WizardFrameTest, ErrorPageCloseButtonEndsTheRun) {
     wizard->ShowError(L"Something went wrong", L"Please try to download later");
     HWND error = wizard->GetErrorPage()->GetHwnd();
