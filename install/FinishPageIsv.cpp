@@ -34,7 +34,7 @@ void FinishPageIsv::OnNavigateToPage() {
         RemoveParentMinimizeBox(GetHwnd());
         if (ConfigurationManager::GetInstance()->restartRequired) {
             RegisterText(IDC_FINISH_TEXT, "PAGE_FINISH_TEXT_RESTART");
-            UpdateTexts();
+            SetDlgItemTextW(GetHwnd(), IDC_FINISH_TEXT, languageManager->GetString("PAGE_FINISH_TEXT_RESTART").c_str());
         }
     });
 }

@@ -197,10 +197,7 @@ protected:
             return;
         for (size_t i = 0; i < answers.size(); ++i) {
             const std::string name = "Offer " + offers[i]["ad"]["o"].get<std::string>();
-            const std::wstring wide(name.begin(), name.end());
-            HWND product = WaitForPage(window, [&](HWND p) {
-                return GetDlgItem(p, kDisclaimer) && ControlText(p, kDisclaimer).find(wide) != std::wstring::npos;
-            });
+            HWND product = WaitForOfferPage(std::wstring(name.begin(), name.end()));
             ASSERT_NE(product, nullptr) << name;
             ClickButton(product, answers[i]);
         }
@@ -228,9 +225,27 @@ protected:
     }
 
     // The page the run ends on: the finish page or the error page.
-    HWND WaitForLastPage() {
+    HWND WaitForLastPage(DWORD milliseconds = 40000) {
         return WaitForPage(
-            window, [](HWND p) { return Visible(p, kFinishButton) || Visible(p, kErrorTitle); }, 40000);
+            window, [](HWND p) { return Visible(p, kFinishButton) || Visible(p, kErrorTitle); }, milliseconds);
+    }
+
+    // The product page whose consent sentence names this offer.
+    HWND WaitForOfferPage(const std::wstring& name) {
+        return WaitForPage(window, [&](HWND p) {
+            return GetDlgItem(p, kDisclaimer) && ControlText(p, kDisclaimer).find(name) != std::wstring::npos;
+        });
+    }
+
+    // A failed product run's reports, 1 then 3: the failure text ("12") of its event 3.
+    std::string ProductFailureText() {
+        std::vector<Event> events;
+        const Reports expected{{"product", "1"}, {"product", "3"}};
+        EXPECT_EQ(WaitForReports(expected, &events), expected);
+        for (const auto& e : events)
+            if (e.code == "3")
+                return e.data.value("12", "");
+        return {};
     }
 
     // Reports travel on threads of their own: wait until `expected` arrived, then return what came.
@@ -615,16 +630,9 @@ TEST_F(InstallWizardTest, ProductRedirectToHttpIsRefusedOnBothTransports) {
     HWND error = WaitForLastPage();
     ASSERT_NE(error, nullptr);
     EXPECT_TRUE(Visible(error, kErrorTitle)) << WideToUtf8(DescribeControls(error));
-    std::vector<Event> events;
-    const Reports expected{{"product", "1"}, {"product", "3"}};
-    EXPECT_EQ(WaitForReports(expected, &events), expected);
-    for (const auto& e : events) {
-        if (e.code == "3") {
-            EXPECT_EQ(e.data.value("12", ""),
-                      "DOWNLOAD FAILED: [WINHTTP] Redirect from https to http refused: http://localhost/f/plain/beta"
-                      " [WININET] Redirect from https to http refused: http://localhost/f/plain/beta");
-        }
-    }
+    EXPECT_EQ(ProductFailureText(),
+              "DOWNLOAD FAILED: [WINHTTP] Redirect from https to http refused: http://localhost/f/plain/beta"
+              " [WININET] Redirect from https to http refused: http://localhost/f/plain/beta");
     for (const auto& request : backend.Requests(mark)) {
         EXPECT_TRUE(request.value("tls", true)) << request.dump();
     }
@@ -717,6 +725,8 @@ TEST_F(InstallWizardTest, ProductAskingForARestartEndsOnTheFinishPage) {
         ASSERT_TRUE(Visible(finish, kFinishButton)) << WideToUtf8(DescribeControls(finish));
         EXPECT_FALSE(LocaleText("PAGE_FINISH_TEXT_RESTART").empty());
         EXPECT_EQ(ControlText(finish, kFinishText), LocaleText("PAGE_FINISH_TEXT_RESTART"));
+        if (std::wstring(code) == L"3010")
+            Screenshot(L"finish-page-restart");
         std::vector<Event> events;
         const Reports expected{{"product", "1"}, {"product", "3"}};
         EXPECT_EQ(WaitForReports(expected, &events), expected);
@@ -735,10 +745,7 @@ TEST_F(InstallWizardTest, ParametersOutsideAsciiReachTheInstallerUnchanged) {
     json offer = Offer("one", 1, "installers/offer1-setup.exe", parameters);
     offer["ps"]["dn"] = "Protecci\xC3\xB3n \xC3\x91" "and\xC3\xBA \xE5\xAE\x89\xE5\x85\xA8";
     StartAndAnswer(json::array({offer}), InstallerRoutes(true, true));
-    const std::wstring name = Utf8ToWide(offer["ps"]["dn"].get<std::string>());
-    HWND product = WaitForPage(window, [&](HWND p) {
-        return GetDlgItem(p, kDisclaimer) && ControlText(p, kDisclaimer).find(name) != std::wstring::npos;
-    });
+    HWND product = WaitForOfferPage(Utf8ToWide(offer["ps"]["dn"].get<std::string>()));
     ASSERT_NE(product, nullptr);
     ClickButton(product, kAcceptButton);
     HWND finish = WaitForLastPage();
@@ -755,20 +762,12 @@ TEST_F(InstallWizardTest, ParametersOutsideAsciiReachTheInstallerUnchanged) {
 TEST_F(InstallWizardTest, ProductLocationThatNeverAnswersReachesTheErrorPage) {
     json routes = json::array({{{"path", kProductRoute}, {"fault", "hang"}, {"hang_seconds", 60}}});
     StartAndAnswer(json::array(), routes);
-    HWND error = WaitForPage(
-        window, [](HWND p) { return Visible(p, kFinishButton) || Visible(p, kErrorTitle); }, 100000);
+    HWND error = WaitForLastPage(100000);
     ASSERT_NE(error, nullptr) << "no last page while the server stayed silent";
     EXPECT_TRUE(Visible(error, kErrorTitle)) << WideToUtf8(DescribeControls(error));
-    std::vector<Event> events;
-    const Reports expected{{"product", "1"}, {"product", "3"}};
-    EXPECT_EQ(WaitForReports(expected, &events), expected);
-    for (const auto& e : events) {
-        if (e.code == "3") {
-            const std::string text = e.data.value("12", "");
-            EXPECT_EQ(text.rfind("DOWNLOAD FAILED: [WINHTTP] ", 0), 0u) << text;
-            EXPECT_NE(text.find(" [WININET] "), std::string::npos) << text;
-        }
-    }
+    const std::string text = ProductFailureText();
+    EXPECT_EQ(text.rfind("DOWNLOAD FAILED: [WINHTTP] ", 0), 0u) << text;
+    EXPECT_NE(text.find(" [WININET] "), std::string::npos) << text;
     ClickButton(error, kCloseButton);
     EXPECT_TRUE(wizard.WaitForExit(20000));
 }
