@@ -3,8 +3,10 @@
 #include <cstring>
 #include <cwchar>
 #include <exception>
+#include <utility>
 #include <vector>
 
+#include "install/RunningInstallers.h"
 #include "install/ZipExtractor.h"
 #include "win32/Handle.h"
 #include "win32/SecureFolder.h"
@@ -151,11 +153,14 @@ RunResult RunProcess(const std::wstring& installerPath, const std::wstring& argu
         while (WaitForSingleObject(process.get(), kAbandonCheckMs) == WAIT_TIMEOUT)
             if (abandon && *abandon) {
                 result.text = L"no longer waited for";
+                RememberRunningInstaller(std::move(process), folder);
                 return result;
             }
         DWORD exitCode = RunResult::kNotWaited;
         if (GetExitCodeProcess(process.get(), &exitCode))
             result.exitCode = exitCode;
+    } else {
+        RememberRunningInstaller(std::move(process), folder);
     }
     if (result.exitCode != 0)
         result.text = ExitCodeText(result.exitCode);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "config/ConfigurationManager.h"
+#include "install/RunningInstallers.h"
 #include "win32/Handle.h"
 
 namespace {
@@ -31,33 +32,63 @@ void DeleteFileOrLater(const std::wstring& path) {
         DeleteAtRestart(path);
 }
 
-void DeleteFolderContents(const std::wstring& folder) {
+bool IsKept(const std::wstring& folder, const std::vector<std::wstring>& kept) {
+    for (const auto& k : kept)
+        if (CompareStringOrdinal(folder.c_str(), -1, k.c_str(), -1, TRUE) == CSTR_EQUAL)
+            return true;
+    return false;
+}
+
+// Calls visit(path, attributes) for each entry of the folder.
+template <typename Visit>
+void ForEachEntry(const std::wstring& folder, Visit visit) {
     WIN32_FIND_DATAW data;
     UniqueFind find(FindFirstFileW((folder + L"\\*.*").c_str(), &data));
     if (!find)
         return;
     do {
-        std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
-        std::wstring path = folder + L"\\" + name;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            DeleteFolderTree(path);
+        const std::wstring name = data.cFileName;
+        if (name != L"." && name != L"..")
+            visit(folder + L"\\" + name, data.dwFileAttributes);
+    } while (FindNextFileW(find.get(), &data));
+}
+
+// A running installer's folder: everything in it goes at the next restart, nothing now. Windows would
+// refuse to delete the running image anyway; other systems would let it go and break the installer.
+void ScheduleTreeAtRestart(const std::wstring& folder) {
+    ForEachEntry(folder, [](const std::wstring& path, DWORD attributes) {
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            ScheduleTreeAtRestart(path);
+        else
+            DeleteAtRestart(path);
+    });
+    DeleteAtRestart(folder);
+}
+
+void DeleteFolderContents(const std::wstring& folder, const std::vector<std::wstring>& kept) {
+    ForEachEntry(folder, [&](const std::wstring& path, DWORD attributes) {
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+            DeleteFolderTree(path, kept);
         else
             DeleteFileOrLater(path);
-    } while (FindNextFileW(find.get(), &data));
+    });
 }
 
 }  // namespace
 
 // The run's private folder goes even when it is empty, so that no run leaves one behind.
-void DeleteFolderTree(const std::wstring& folder) {
+void DeleteFolderTree(const std::wstring& folder, const std::vector<std::wstring>& kept) {
     DWORD attributes = GetFileAttributesW(folder.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return;
     // A junction or link is removed as it is: following it would delete someone else's files.
-    if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-        DeleteFolderContents(folder);
+    if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        if (IsKept(folder, kept)) {
+            ScheduleTreeAtRestart(folder);
+            return;
+        }
+        DeleteFolderContents(folder, kept);
+    }
     if (RemoveDirectoryW(folder.c_str()))
         return;
     if (!IsGone(GetLastError()))
@@ -70,7 +101,7 @@ void RemoveTemporaryFolder() {
         config->tempFolderLock.reset();  // it denies deletion, to us as well
         std::wstring folder = config->tempFolder;
         if (!folder.empty())
-            DeleteFolderTree(folder);
+            DeleteFolderTree(folder, FoldersOfRunningInstallers());
     } catch (const std::exception&) {
         // The wizard is ending; whatever is left stays in the user's temporary folder.
     }

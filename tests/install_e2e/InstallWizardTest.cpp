@@ -2,6 +2,8 @@
 // language page through the download page to the finish or the error page.
 #include <windows.h>
 
+#include <tlhelp32.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -116,6 +118,26 @@ json InstallerRoutes(bool product, bool offers, bool zip) {
                         route("/f/installers/offer2-setup.zip", zip, "offer2-setup.zip")});
 }
 json InstallerRoutes(bool product, bool offers) { return InstallerRoutes(product, offers, offers); }
+
+// Ends every process of this image name; how many there were.
+int TerminateProcessesNamed(const wchar_t* name) {
+    UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot)
+        return 0;
+    int count = 0;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
+        if (_wcsicmp(entry.szExeFile, name) != 0)
+            continue;
+        UniqueKernelHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
+        if (process && TerminateProcess(process.get(), 1)) {
+            WaitForSingleObject(process.get(), 10000);
+            ++count;
+        }
+    }
+    return count;
+}
 
 // The machine-wide list of deletions at restart: read, and put back as it was.
 struct PendingValue {
@@ -528,6 +550,40 @@ TEST_F(InstallWizardTest, FileHeldOpenAtTheEndIsLeftForRestart) {
     EXPECT_EQ(left, std::vector<std::wstring>{held});
     EXPECT_EQ(pending.DeletionsUnder(temp),
               (std::vector<std::wstring>{held, extracted + L"\\docs", extracted, package, temp}));
+}
+
+// An offer's installer is started and not waited for: when Finish comes while it still runs, its folder
+// (the files it may still read beside it) is left for the restart instead of being deleted under it.
+TEST_F(InstallWizardTest, AnOfferStillRunningAtFinishKeepsItsFolderUntilRestart) {
+    const PendingValue saved = PendingValue::Read();
+    StartAndAnswer(json::array({Offer("two", 2, "installers/offer2-setup.zip", "/S /WAIT=60000")}),
+                   InstallerRoutes(true, true), {kAcceptButton});
+    HWND finish = WaitForLastPage();
+    ASSERT_NE(finish, nullptr);
+    ASSERT_TRUE(Visible(finish, kFinishButton)) << WideToUtf8(DescribeControls(finish));
+    ASSERT_EQ(InstallerLines(2).size(), 2u);  // the offer's installer runs
+
+    const std::wstring package = temp + L"\\1";
+    const std::wstring extracted = package + L"\\offer2-setup";
+    const std::wstring beside = extracted + L"\\docs\\README.txt";
+    const bool finished = Finish(finish);
+    const PendingValue pending = PendingValue::Read();
+    saved.Restore();
+    const bool besideKept = Exists(beside);
+    const bool downloadsGone = !Exists(temp + L"\\0\\beta") && !Exists(package + L"\\offer2-setup.zip");
+    EXPECT_EQ(TerminateProcessesNamed(L"offer2-setup.exe"), 1);
+    RemoveTree(temp);
+    ASSERT_TRUE(finished);
+
+    EXPECT_TRUE(besideKept);
+    EXPECT_TRUE(downloadsGone);
+    std::vector<std::wstring> deletions = pending.DeletionsUnder(temp);
+    ASSERT_GE(deletions.size(), 3u);
+    EXPECT_EQ(std::vector<std::wstring>(deletions.end() - 3, deletions.end()),
+              (std::vector<std::wstring>{extracted, package, temp}));
+    std::sort(deletions.begin(), deletions.end() - 3);
+    EXPECT_EQ(std::vector<std::wstring>(deletions.begin(), deletions.end() - 3),
+              (std::vector<std::wstring>{extracted + L"\\docs", beside, extracted + L"\\offer2-setup.exe"}));
 }
 
 // What runs is what the backend named: matching digests install as before; an offer whose bytes differ
