@@ -232,7 +232,7 @@ protected:
         backend.SetScenario({{"config", configuration}, {"files", backend.filesDir}, {"routes", std::move(routes)}});
         mark = backend.Mark();
         const std::wstring wizardTemp = TestBackend::ScratchFolder(L"wizard-temp");
-        ASSERT_TRUE(wizard.StartWithTempFolder(WindowsPathFromEnv("FENNIX_WIZARD_EXE"), wizardTemp));
+        ASSERT_TRUE(wizard.StartWithTempFolder(wizardExe, wizardTemp));
         window = WaitForWindowTitled(wizard.Id(), L"Fennix Web ");
         ASSERT_NE(window, nullptr);
         SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
@@ -311,6 +311,7 @@ protected:
 
     TestBackend backend;
     size_t mark = 0;
+    std::wstring wizardExe = WindowsPathFromEnv("FENNIX_WIZARD_EXE");
     WizardProcess wizard;
     HWND window = nullptr;
     std::wstring temp;  // the run's private temporary folder
@@ -584,6 +585,35 @@ TEST_F(InstallWizardTest, AnOfferStillRunningAtFinishKeepsItsFolderUntilRestart)
     std::sort(deletions.begin(), deletions.end() - 3);
     EXPECT_EQ(std::vector<std::wstring>(deletions.begin(), deletions.end() - 3),
               (std::vector<std::wstring>{extracted + L"\\docs", beside, extracted + L"\\offer2-setup.exe"}));
+}
+
+// Windows Vista has no automatic proxy and speaks TLS 1.0 only: a copy of the wizard that Wine tells it is
+// Vista still installs the product and reports from Vista.
+TEST_F(InstallWizardTest, OnWindowsVistaTheProductIsInstalled) {
+    const std::wstring copy = TestBackend::ScratchFolder(L"vista") + L"\\FennixWebSetupVista.exe";
+    ASSERT_TRUE(CopyFileW(wizardExe.c_str(), copy.c_str(), FALSE));
+    const std::wstring appDefaults = L"Software\\Wine\\AppDefaults\\FennixWebSetupVista.exe";
+    UniqueRegKey key;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, appDefaults.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                              key.put(), nullptr),
+              ERROR_SUCCESS);
+    const wchar_t vista[] = L"vista";
+    ASSERT_EQ(RegSetValueExW(key.get(), L"Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(vista), sizeof vista),
+              ERROR_SUCCESS);
+    key.reset();
+    wizardExe = copy;
+
+    StartAndAnswer(json::array(), InstallerRoutes(true, true));
+    HWND finish = WaitForLastPage();
+    RegDeleteTreeW(HKEY_CURRENT_USER, appDefaults.c_str());
+    ASSERT_NE(finish, nullptr);
+    EXPECT_TRUE(Visible(finish, kFinishButton)) << WideToUtf8(DescribeControls(finish));
+    std::vector<Event> events;
+    const Reports expected{{"product", "1"}, {"product", "3"}};
+    EXPECT_EQ(WaitForReports(expected, &events), expected);
+    for (const auto& e : events)
+        EXPECT_EQ(e.data.value("31", "").rfind("6.0.", 0), 0u) << e.data.dump();
+    EXPECT_TRUE(Finish(finish));
 }
 
 // What runs is what the backend named: matching digests install as before; an offer whose bytes differ

@@ -16,6 +16,7 @@ import signal
 import socket
 import socketserver
 import ssl
+import warnings
 import struct
 import sys
 import threading
@@ -695,6 +696,11 @@ class App:
 
 def make_tls_context(cert, key):
     ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    # Windows Vista's WinHTTP speaks TLS 1.0 only, and the wizard still supports Vista.
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", DeprecationWarning)
+        ctx.minimum_version = ssl.TLSVersion.TLSv1
+    ctx.set_ciphers("DEFAULT:@SECLEVEL=0")
     ctx.load_cert_chain(cert, key)
 
     def remember_sni(sslobj, name, _ctx):
