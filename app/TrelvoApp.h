@@ -15,6 +15,9 @@ public:
     bool InitInstance();
 
 private:
+    // The log first, so that it sees the whole run; the machine id never appears in it.
+    void StartRunLog();
+
     UniqueModule richEdit_;
     ULONG_PTR gdiplusToken_ = 0;
     bool gdiplusStarted_ = false;

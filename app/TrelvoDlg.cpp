@@ -19,6 +19,7 @@
 #include "locale/LanguageManager.h"
 #include "net/DownloadManager.h"
 #include "resources/resource.h"
+#include "win32/RunLog.h"
 #include "win32/SystemError.h"
 #include "win32/WizardMessages.h"
 
@@ -131,6 +132,7 @@ bool CTrelvoDlg::CreateInitialPages() {
         return false;
     ShowWindow(pages_[0]->GetHwnd(), SW_SHOW);
     SetFocus(pages_[0]->GetHwnd());
+    LogLine(L"page: " + pages_[0]->GetPageName());
     return true;
 }
 
@@ -179,7 +181,7 @@ void CTrelvoDlg::ShowPage(std::size_t index) {
 
     const std::wstring name = page.GetPageName();
     SetCloseEntry(CloseEntryOnArrival(name));
-    OutputDebugStringW((name + L"\n").c_str());
+    LogLine(L"page: " + name);
 }
 
 // Without the entry the caption's close button is greyed out too.
@@ -228,6 +230,7 @@ void CTrelvoDlg::OnButton(ButtonType type) {
 }
 
 void CTrelvoDlg::ShowError(const std::wstring& title, const std::wstring& text) {
+    LogLine(L"error page: " + title + L": " + text);
     if (currentIndex_ < pages_.size())
         ShowWindow(pages_[currentIndex_]->GetHwnd(), SW_HIDE);
     errorPage_->SetTitleAndText(title, text);

@@ -10,6 +10,7 @@
 #include "config/ConfigurationManager.h"
 #include "events/PostJson.h"
 #include "events/TrelvoException.h"
+#include "win32/RunLog.h"
 #include "win32/Strings.h"
 #include "win32/WindowsVersion.h"
 
@@ -51,7 +52,16 @@ std::unique_ptr<nlohmann::json> ApiManager::RequestConfiguration() {
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         response.clear();
         unsigned long status = 0;
-        if (PostJson(config->configUrl, body, {}, response, status) && status >= 200 && status <= 299)
+        bool answered = false;
+        try {
+            answered = PostJson(config->configUrl, body, {}, response, status);
+        } catch (const std::exception& e) {
+            LogLine(std::string("configuration request: ") + e.what());
+            throw;
+        }
+        LogLine("configuration request: status " + std::to_string(status) + ", " + std::to_string(response.size()) +
+                " bytes");
+        if (answered && status >= 200 && status <= 299)
             break;
         std::this_thread::sleep_for(retryPause_);
     }

@@ -14,6 +14,7 @@
 #include "net/DownloadManager.h"
 #include "resources/resource.h"
 #include "win32/Narrow.h"
+#include "win32/RunLog.h"
 #include "win32/Strings.h"
 #include "win32/WizardMessages.h"
 
@@ -90,7 +91,13 @@ PackageList ReadConfigurationResponse(const nlohmann::json& response, const std:
         reporter = [](CheckedOffer& offer, const std::string& text) {
             static_cast<Package&>(offer).ReportEvent(2, {{"13", text}});  // every offer here is a package
         };
-    EligibilityChecker checker(config->maxOffers, config, std::move(reporter));
+    LogLine("configuration: " + std::to_string(response.at("o").size()) + " offers listed, at most " +
+            std::to_string(config->maxOffers) + " shown");
+    EligibilityChecker checker(config->maxOffers, config,
+                               [reporter = std::move(reporter)](CheckedOffer& offer, const std::string& text) {
+                                   LogLine("offer " + offer.offerId + ": rejected: " + text);
+                                   reporter(offer, text);
+                               });
     // Only the first offers are considered, however many the response lists.
     std::size_t considered = 0;
     for (const auto& offer : response.at("o")) {
@@ -100,6 +107,7 @@ PackageList ReadConfigurationResponse(const nlohmann::json& response, const std:
                                                  static_cast<int>(admitted.size()));
         bool limitReached = false;
         if (checker.IsEligible(package, limitReached, admitted)) {
+            LogLine("offer " + package->offerId + ": admitted");
             admitted.push_back(package);
             ++config->offerCount;
             if (package->rules.exclusive)

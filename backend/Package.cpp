@@ -18,6 +18,7 @@
 #include "win32/Handle.h"
 #include "win32/Narrow.h"
 #include "win32/ProgramView.h"
+#include "win32/RunLog.h"
 #include "win32/Strings.h"
 
 namespace {
@@ -330,7 +331,12 @@ void Package::SendReport(const EventState& state, const std::atomic<bool>& stopp
 
         // A refused status, a failed connection or handshake: once more after the pause, unless the
         // program is on its way out by then.
-        for (int attempt = 0; attempt < kReportAttempts && !stopped; ++attempt) {
+        const std::string who =
+            "report " + (package.isProduct ? std::string("product") : package.offerId) + " event " +
+            std::to_string(state.code);
+        std::string outcome = "given up";
+        int attempt = 0;
+        for (; attempt < kReportAttempts && !stopped; ++attempt) {
             if (attempt > 0) {
                 Sleep(kReportRetryPauseMs);
                 if (stopped)
@@ -340,15 +346,19 @@ void Package::SendReport(const EventState& state, const std::atomic<bool>& stopp
                 std::string response;
                 unsigned long status = 0;
                 PostJson(url, body, headers, response, status);
+                outcome = "status " + std::to_string(status);
                 if (status >= 200 && status <= 299) {
                     if (IsTerminalEventCode(state.code))
                         package.reportingClosed = true;
+                    ++attempt;
                     break;
                 }
-            } catch (const std::exception&) {
-                // the transport failed: tried again like a refused status
+            } catch (const std::exception& e) {
+                outcome = e.what();  // the transport failed: tried again like a refused status
             }
         }
+        LogLine(who + ": " + outcome + ", " + std::to_string(attempt) + (attempt == 1 ? " attempt" : " attempts") +
+                (stopped ? " (the program was ending)" : ""));
     } catch (...) {
         // A lost report is dropped silently; the pending count still falls below.
     }

@@ -8,8 +8,9 @@
 #include "config/ConfigurationManager.h"
 #include "locale/LanguageManager.h"
 #include "pagebase/PageSupport.h"
-#include "win32/SecureFolder.h"
 #include "resources/resource.h"
+#include "win32/RunLog.h"
+#include "win32/SecureFolder.h"
 #include "win32/Strings.h"
 #include "win32/WizardMessages.h"
 
@@ -17,6 +18,13 @@ namespace {
 
 // Texts inside the program are UTF-8, as the JSON of the report needs them.
 std::string EventText(const std::wstring& text) { return WideToUtf8(text); }
+
+unsigned long long FileBytes(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+        return 0;
+    return (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
 
 template <typename T>
 bool IsReady(const std::future<T>& task) {
@@ -142,8 +150,11 @@ void DownloadPageBase::StartDownload(const InstallStep& step) {
             fetched.pathOrError = L"no folder of its own for the package";
             return fetched;
         }
+        const ULONGLONG started = GetTickCount64();
         const DownloadResult result = engine->DownloadFile(step.url, window, step.fileName, folder);
+        const std::wstring took = std::to_wstring(GetTickCount64() - started) + L" ms";
         if (!result.first) {
+            LogLine(L"download " + step.url + L": failed after " + took + L": " + result.second);
             fetched.pathOrError = result.second;
             return fetched;
         }
@@ -152,6 +163,11 @@ void DownloadPageBase::StartDownload(const InstallStep& step) {
         const std::wstring problem = VerifyDownloadedFile(engine->lastDownloadedPath, payload, *fetched.held);
         fetched.succeeded = problem.empty();
         fetched.pathOrError = problem.empty() ? engine->lastDownloadedPath : problem;
+        // The fallback's success keeps the first transport's failure text.
+        LogLine(L"download " + step.url + L": " + std::to_wstring(FileBytes(engine->lastDownloadedPath)) +
+                L" bytes in " + took + L" over " +
+                (result.second.empty() ? L"WinHTTP" : L"WinINet after " + result.second) + L", digest check: " +
+                (!payload.Given() ? L"none given" : problem.empty() ? L"passed" : problem));
         return fetched;
     });
     SetTimer(GetHwnd(), kDownloadTimer, kPollMs, nullptr);

@@ -9,6 +9,7 @@
 #include "install/RunningInstallers.h"
 #include "install/ZipExtractor.h"
 #include "win32/Handle.h"
+#include "win32/RunLog.h"
 #include "win32/SecureFolder.h"
 #include "win32/Strings.h"
 #include "win32/SystemError.h"
@@ -143,8 +144,10 @@ RunResult RunProcess(const std::wstring& installerPath, const std::wstring& argu
     held.reset();  // the image is mapped now (or never will be): nobody can change what runs
     if (!created) {
         result.text = L"Error launching executable: " + SystemErrorText(error);
+        LogLine(L"installer not started: " + commandLine + L": " + result.text);
         return result;
     }
+    LogLine(L"installer started" + std::wstring(wait ? L" and waited for: " : L": ") + commandLine);
     result.started = true;
     UniqueKernelHandle process(info.hProcess);
     UniqueKernelHandle thread(info.hThread);
@@ -153,12 +156,14 @@ RunResult RunProcess(const std::wstring& installerPath, const std::wstring& argu
         while (WaitForSingleObject(process.get(), kAbandonCheckMs) == WAIT_TIMEOUT)
             if (abandon && *abandon) {
                 result.text = L"no longer waited for";
+                LogLine(L"installer " + installerPath + L": no longer waited for, it goes on by itself");
                 RememberRunningInstaller(std::move(process), folder);
                 return result;
             }
         DWORD exitCode = RunResult::kNotWaited;
         if (GetExitCodeProcess(process.get(), &exitCode))
             result.exitCode = exitCode;
+        LogLine(L"installer " + installerPath + L": exit code " + std::to_wstring(exitCode));
     } else {
         RememberRunningInstaller(std::move(process), folder);
     }

@@ -231,7 +231,7 @@ protected:
         DeleteFileW(sampleLog.c_str());
         backend.SetScenario({{"config", configuration}, {"files", backend.filesDir}, {"routes", std::move(routes)}});
         mark = backend.Mark();
-        const std::wstring wizardTemp = TestBackend::ScratchFolder(L"wizard-temp");
+        wizardTemp = TestBackend::ScratchFolder(L"wizard-temp");
         ASSERT_TRUE(wizard.StartWithTempFolder(wizardExe, wizardTemp));
         window = WaitForWindowTitled(wizard.Id(), L"Fennix Web ");
         ASSERT_NE(window, nullptr);
@@ -314,6 +314,7 @@ protected:
     std::wstring wizardExe = WindowsPathFromEnv("FENNIX_WIZARD_EXE");
     WizardProcess wizard;
     HWND window = nullptr;
+    std::wstring wizardTemp;  // the wizard's %TEMP%
     std::wstring temp;  // the run's private temporary folder
     std::wstring sampleLog;
     const std::wstring productExe = ExpandFolderPlaceholders(L"{commonappdata}\\Fennix Web\\fxweb.exe");
@@ -614,6 +615,71 @@ TEST_F(InstallWizardTest, OnWindowsVistaTheProductIsInstalled) {
     for (const auto& e : events)
         EXPECT_EQ(e.data.value("31", "").rfind("6.0.", 0), 0u) << e.data.dump();
     EXPECT_TRUE(Finish(finish));
+}
+
+// The run's log, in the user's temporary folder, tells line by line what happened on the wire, and never
+// the machine id.
+TEST_F(InstallWizardTest, TheRunLogSaysWhatHappened) {
+    const std::wstring logs = TestBackend::ScratchFolder(L"wizard-temp");
+    std::vector<std::wstring> old;
+    WIN32_FIND_DATAW data;
+    UniqueFind find(FindFirstFileW((logs + L"\\FennixWebSetup-*.log").c_str(), &data));
+    for (bool more = bool(find); more; more = FindNextFileW(find.get(), &data))
+        old.push_back(logs + L"\\" + data.cFileName);
+    find.reset();
+    for (const auto& path : old)
+        DeleteFileW(path.c_str());
+
+    json rejected = Offer("bad", 2, "installers/offer2-setup.zip", "/S");
+    rejected["ps"]["sha256"] = "not a digest";
+    StartAndAnswer(json::array({kOfferOne, rejected}), InstallerRoutes(true, true), {kAcceptButton});
+    HWND finish = WaitForLastPage();
+    ASSERT_NE(finish, nullptr);
+    std::vector<Event> events;
+    const Reports expected{{"bad", "2"}, {"one", "3"}, {"product", "1"}, {"product", "3"}};
+    EXPECT_EQ(WaitForReports(expected, &events), expected);
+    ASSERT_TRUE(Finish(finish));
+
+    find.reset(FindFirstFileW((logs + L"\\FennixWebSetup-*.log").c_str(), &data));
+    ASSERT_TRUE(find);
+    const std::string log = TestBackend::ReadFileBytes(logs + L"\\" + data.cFileName);
+    EXPECT_FALSE(FindNextFileW(find.get(), &data)) << "one log per run";
+    const std::string product = WideToUtf8(temp) + "\\0\\beta";
+    const std::string size = std::to_string(InstallerBytes("fxweb-setup.exe").size());
+    // Each in this order, each on a line of its own after its time.
+    const std::vector<std::string> wanted = {
+        "Fennix Web setup ",
+        " on Windows ",
+        "page: LanguagePage",
+        "page: LoadingPage",
+        "configuration request: status 200, ",
+        "configuration: 2 offers listed",
+        "offer one: admitted",
+        "offer bad: rejected: INVALID SHA256: NOT 64 HEX DIGITS",
+        "download https://localhost" + std::string(kProductRoute) + ": " + size + " bytes in ",
+        " over WinHTTP, digest check: none given",
+        "installer started and waited for: \"" + product + "\" /S",
+        "installer " + product + ": exit code 0",
+        "end of run",
+    };
+    size_t at = 0;
+    for (const auto& text : wanted) {
+        const size_t found = log.find(text, at);
+        ASSERT_NE(found, std::string::npos) << "missing after " << at << ": " << text << "\n" << log;
+        at = found + text.size();
+    }
+    for (const char* report : {"report product event 1: status 200, 1 attempt", "report bad event 2: status 200",
+                               "report one event 3: status 200", "report product event 3: status 200"})
+        EXPECT_NE(log.find(report), std::string::npos) << report << "\n" << log;
+    for (const char* page : {"page: LicensePage", "page: ProductPage", "page: DownloadPageISV", "page: FinishPageISV"})
+        EXPECT_NE(log.find(page), std::string::npos) << page << "\n" << log;
+    ASSERT_FALSE(events.empty());
+    const std::string machineId = events[0].data.value("1", "");
+    ASSERT_FALSE(machineId.empty());
+    EXPECT_EQ(log.find(machineId), std::string::npos) << log;
+    for (size_t line = 0; line < log.size(); line = log.find("\r\n", line) + 2)
+        EXPECT_TRUE(std::isdigit(static_cast<unsigned char>(log[line])) && log.compare(line + 4, 1, "-") == 0)
+            << log.substr(line, 40);
 }
 
 // What runs is what the backend named: matching digests install as before; an offer whose bytes differ

@@ -8,3 +8,5 @@ add_dependencies(user_launch_test launch_probe)
 foreach(prefix ${FENNIX_TEST_PREFIXES})
     set_property(TEST user_launch_test.${prefix} APPEND PROPERTY ENVIRONMENT "FENNIX_LAUNCH_PROBE=$<TARGET_FILE:launch_probe>")
 endforeach()
+
+fennix_add_test(run_log_test SOURCES win32/RunLogTest.cpp)
