@@ -10,7 +10,8 @@ done_() { touch "$CACHE/$1.done"; }
 
 packages=(wine wine64 libc6-i386 g++-mingw-w64-i686-posix mingw-w64-i686-dev g++-mingw-w64-x86-64-posix
           mingw-w64-x86-64-dev cmake make xvfb xauth x11-utils python3 openssl ca-certificates imagemagick
-          nlohmann-json3-dev googletest dpkg-dev iproute2 util-linux procps ccache python3-pefile)
+          nlohmann-json3-dev googletest dpkg-dev iproute2 util-linux procps ccache python3-pefile
+          osslsigncode)
 
 missing() {
     local p
@@ -97,6 +98,7 @@ make_prefix() {
 }
 make_prefix "$CACHE/wine64" win64
 [ -f "$CACHE/no-32bit" ] || make_prefix "$CACHE/wine32" win32
-# The local test backend's throwaway CA, trusted system-wide (Wine uses the system store).
+# The local test backend's throwaway CA, trusted system-wide (Wine uses the system store), and the
+# throwaway code-signing certificate from it that tools/build.sh passes to the builds.
 FENNIX_CACHE=$CACHE bash "$(dirname "$0")/backend/make-ca.sh"
 echo "setup: ready ($CACHE)"

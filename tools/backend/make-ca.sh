@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Throwaway CA plus a localhost server certificate for the test backend.
+# Throwaway CA plus a localhost server certificate for the test backend, and a code-signing
+# certificate from the same CA for the builds' signing step.
 # Idempotent: keeps what is there while it is valid, and touches the system trust
 # store (which Wine's WinHTTP and WinINet use) only when the CA file changed.
 #
 # Usage: make-ca.sh [--no-install] [--force]
 #   --no-install  only create the files (no root needed; clients pass the CA file)
 #   --force       make a new CA and server certificate
-# Files: ${FENNIX_CACHE:-/var/cache/fennix-setup}/ca/{ca.crt,ca.key,server.crt,server.key}
+# Files: ${FENNIX_CACHE:-/var/cache/fennix-setup}/ca/{ca.crt,ca.key,server.crt,server.key}, and
+#        codesign.p12 (certificate and key) with its password in codesign.pass
 set -euo pipefail
 
 install=1 force=0
@@ -71,6 +73,12 @@ extendedKeyUsage = serverAuth
 subjectAltName = DNS:localhost, DNS:127.0.0.1, IP:127.0.0.1
 subjectKeyIdentifier = hash
 authorityKeyIdentifier = keyid, issuer
+[codesign_ext]
+basicConstraints = critical, CA:FALSE
+keyUsage = critical, digitalSignature
+extendedKeyUsage = codeSigning
+subjectKeyIdentifier = hash
+authorityKeyIdentifier = keyid, issuer
 EOF
     local issuer=(-selfsign -keyfile "$key")
     [ -n "$cert" ] && issuer=(-cert "$cert" -keyfile "$key")
@@ -120,6 +128,34 @@ if [ "$force" = 1 ] || ! leaf_ok; then
     rm -f "$DIR/server.csr"
     leaf_ok || { echo "make-ca: the new server certificate does not verify" >&2; exit 1; }
     echo "make-ca: new server certificate in $DIR"
+fi
+
+codesign_ok() {
+    [ -s "$DIR/codesign.p12" ] && [ -s "$DIR/codesign.pass" ] || return 1
+    local cert
+    cert=$(openssl pkcs12 -in "$DIR/codesign.p12" -passin "file:$DIR/codesign.pass" -clcerts -nokeys 2>/dev/null) ||
+        return 1
+    openssl x509 -noout -checkend "$MIN_LEFT" <<<"$cert" >/dev/null 2>&1 || return 1
+    openssl x509 -noout -ext extendedKeyUsage <<<"$cert" 2>/dev/null | grep -q 'Code Signing' || return 1
+    # This OpenSSL knows no code-signing purpose: the chain is checked, the usage above.
+    openssl verify -CAfile "$DIR/ca.crt" <(echo "$cert") >/dev/null 2>&1
+}
+
+# Throwaway, like the rest: its password sits beside it so that the builds can pass both.
+if [ "$force" = 1 ] || ! codesign_ok; then
+    openssl genrsa -out "$DIR/codesign.key.new" 2048 2>/dev/null
+    openssl req -new -key "$DIR/codesign.key.new" -subj "/O=Fennix Setup Tests/CN=Fennix Setup Test Code Signing" \
+        -out "$DIR/codesign.csr" 2>/dev/null
+    sign "$DIR/codesign.csr" "$DIR/codesign.crt.new" "$LEAF_DAYS" codesign_ext "$DIR/ca.crt" "$DIR/ca.key"
+    openssl rand -hex 16 >"$DIR/codesign.pass.new"
+    openssl pkcs12 -export -inkey "$DIR/codesign.key.new" -in "$DIR/codesign.crt.new" -certfile "$DIR/ca.crt" \
+        -name "Fennix Setup Test Code Signing" -passout "file:$DIR/codesign.pass.new" \
+        -out "$DIR/codesign.p12.new" 2>/dev/null
+    mv "$DIR/codesign.pass.new" "$DIR/codesign.pass"
+    mv "$DIR/codesign.p12.new" "$DIR/codesign.p12"
+    rm -f "$DIR/codesign.csr" "$DIR/codesign.key.new" "$DIR/codesign.crt.new"
+    codesign_ok || { echo "make-ca: the new code-signing certificate does not verify" >&2; exit 1; }
+    echo "make-ca: new code-signing certificate in $DIR"
 fi
 chmod 644 "$DIR/ca.crt" "$DIR/server.crt"
 
