@@ -4,19 +4,39 @@
 # With a usable $DISPLAY the wizard opens there and this waits until it is closed; otherwise it runs
 # under a private Xvfb display, walks from the first page to the finish page by itself and saves a
 # screenshot of every page (their paths are printed).
+#
+# --dlm runs the DLM wizard against its own demo scenario (tools/backend/demo-dlm-scenario.json): the
+# product file goes to the user's Downloads folder, and the walk-through ends by showing that folder.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
+dlm=0
+for arg in "$@"; do
+    case $arg in
+        --dlm) dlm=1 ;;
+        -h|--help) sed -n '2,10p' "$0"; exit 0 ;;
+        *) echo "run-wizard: unknown argument: $arg" >&2; exit 2 ;;
+    esac
+done
+if [ "$dlm" = 1 ]; then
+    # FennixWebSetupDlm is one of the build's variants, made with the tests (FENNIX_BUILD_TESTS).
+    program=FennixWebSetupDlm program_file=tests/FennixWebSetupDlm.exe
+    scenario=$root/tools/backend/demo-dlm-scenario.json walk=(--open-folder "Fennix Web Setup.exe")
+else
+    program=FennixWebSetup program_file=FennixWebSetup.exe
+    scenario=$root/tools/backend/demo-scenario.json walk=()
+fi
 bash "$root/tools/setup.sh"
 source "$root/tools/machine.sh"
 arch=$run_arch
 build=$(build_dir "$arch")
 shots=${FENNIX_SCREENSHOTS:-$build/screenshots}
+[ "$dlm" = 1 ] && shots=${FENNIX_SCREENSHOTS:-$build/screenshots-dlm}
 if [ "$arch" = i686 ]; then
     echo "Running the i686 wizard (the program we ship)."
 else
     echo "Running the x86-64 wizard: this kernel starts no 32-bit program, so the i686 one cannot run here."
 fi
-bash "$root/tools/build.sh" "$arch" FennixWebSetup WalkThrough sample_product_setup sample_offer1_setup \
+bash "$root/tools/build.sh" "$arch" "$program" WalkThrough sample_product_setup sample_offer1_setup \
     sample_offer2_setup sample_offer3_setup sample_offer_zip >/dev/null
 
 # The demo scenario serves the installers from tools/backend/demo/installers/: the ones just built.
@@ -33,13 +53,13 @@ cleanup() {
 }
 trap cleanup EXIT
 
-python3 "$root/tools/backend/server.py" --scenario "$root/tools/backend/demo-scenario.json" \
+python3 "$root/tools/backend/server.py" --scenario "$scenario" \
     --log "$build/demo-backend.jsonl" >"$build/demo-backend.out" 2>&1 &
 pids+=($!)
 for _ in $(seq 1 50); do grep -q '^ready' "$build/demo-backend.out" 2>/dev/null && break; sleep 0.1; done
 grep -q '^ready' "$build/demo-backend.out" || { cat "$build/demo-backend.out" >&2; echo "the demo backend did not start (is port 443 in use?)" >&2; exit 1; }
 
-exe=$build/FennixWebSetup.exe
+exe=$build/$program_file
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     echo "Running the wizard on $DISPLAY; close it to end."
     "$wine" "$exe"
@@ -61,7 +81,18 @@ mkdir -p "$shots"
 rm -f "$shots"/*.png
 wpath() { echo "Z:$1" | tr / '\\'; }
 status=0
-"$wine" "$build/tools/walkthrough/WalkThrough.exe" "$(wpath "$exe")" "$(wpath "$shots")" | tr -d '\r' >"$build/walkthrough.out" || status=$?
+"$wine" "$build/tools/walkthrough/WalkThrough.exe" "$(wpath "$exe")" "$(wpath "$shots")" "${walk[@]}" |
+    tr -d '\r' >"$build/walkthrough.out" || status=$?
 echo "Screenshots of each page:"
 sed "s|^|  $shots/|" "$build/walkthrough.out"
 [ "$status" -eq 0 ] || { echo "the walk-through did not reach the finish page" >&2; exit 1; }
+if [ "$dlm" = 1 ]; then
+    # The product file the scenario names ("cf"), in the Downloads folder of Wine's user.
+    downloaded="$WINEPREFIX/drive_c/users/$(id -un)/Downloads/Fennix Web Setup.exe"
+    if cmp -s "$downloaded" "$root/tools/backend/demo/installers/fxweb-setup.exe"; then
+        echo "The product file, as served: $downloaded"
+    else
+        echo "the product file is not in the Downloads folder as served: $downloaded" >&2
+        exit 1
+    fi
+fi

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Writes the demo offer images (demo/offer1.png ...), standard library only.
+"""Writes the demo offer images (demo/offer1.png ...) and the product logo of the DLM demo
+(demo/product-logo.png), standard library only.
 
 Flat colours and a big digit, so each PNG stays at a few KB. The size matches
 the offer picture of the product page (312 x 160 dialog units at 96 DPI).
@@ -22,7 +23,8 @@ def png(rows):
     def chunk(kind, data):
         return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
     raw = b"".join(b"\x00" + bytes(r) for r in rows)
-    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", W, H, 8, 2, 0, 0, 0))
+    width, height = len(rows[0]) // 3, len(rows)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
             + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
 
 
@@ -45,9 +47,24 @@ def image(digit, colour):
     return png(rows)
 
 
+def logo(size=96, colour=(127, 188, 66)):
+    """A white ring on the accent colour."""
+    centre, outer, inner = size / 2 - 0.5, size * 0.36, size * 0.22
+    rows = []
+    for y in range(size):
+        row = bytearray()
+        for x in range(size):
+            d = (x - centre) ** 2 + (y - centre) ** 2
+            row += bytes((255, 255, 255) if inner ** 2 <= d <= outer ** 2 else colour)
+        rows.append(row)
+    return png(rows)
+
+
 if __name__ == "__main__":
     out = os.path.join(os.path.dirname(os.path.abspath(__file__)), "demo")
     os.makedirs(out, exist_ok=True)
     for name, digit, colour in OFFERS:
         with open(os.path.join(out, name), "wb") as f:
             f.write(image(digit, colour))
+    with open(os.path.join(out, "product-logo.png"), "wb") as f:
+        f.write(logo())
