@@ -27,12 +27,14 @@ def other_ca(folder):
 
 
 def version_resource_offset(path):
-    """File offset of the version resource's data: a byte that the signature covers and Windows reads."""
+    """File offset of the version resource's fixed information (bytes the signature covers and Windows reads),
+    and the size of the certificate table."""
     pe = pefile.PE(path, fast_load=True)
     pe.parse_data_directories([pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_RESOURCE"],
                                pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_SECURITY"]])
     security = pe.OPTIONAL_HEADER.DATA_DIRECTORY[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_SECURITY"]]
-    for entry in pe.DIRECTORY_ENTRY_RESOURCE.entries:
+    resources = pe.DIRECTORY_ENTRY_RESOURCE.entries if hasattr(pe, "DIRECTORY_ENTRY_RESOURCE") else []
+    for entry in resources:
         if entry.id == pefile.RESOURCE_TYPE["RT_VERSION"]:
             data = entry.directory.entries[0].directory.entries[0].data.struct
             return pe.get_offset_from_rva(data.OffsetToData) + 40, security.Size
