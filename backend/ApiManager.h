@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "config/BuildConfig.h"
 #include "win32/WindowsVersion.h"
 
 class ApiManager {
@@ -13,7 +14,7 @@ public:
     static std::shared_ptr<ApiManager> GetInstance();
 
     // The pause between attempts is a parameter only so that tests need not wait the full time.
-    explicit ApiManager(std::chrono::milliseconds retryPause = std::chrono::milliseconds(5000))
+    explicit ApiManager(std::chrono::milliseconds retryPause = std::chrono::milliseconds(build::ScaledPause(5000)))
         : retryPause_(retryPause) {}
 
     // Blocking, three attempts; throws TrelvoException, the JSON library's errors or PostJson's failure.

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "backend/ApiManager.h"
+#include "config/BuildConfig.h"
 #include "config/ConfigurationManager.h"
 #include "config/FolderPlaceholders.h"
 #include "eligibility/BrowserChecks.h"
@@ -24,7 +25,7 @@
 namespace {
 
 constexpr int kReportAttempts = 2;
-constexpr DWORD kReportRetryPauseMs = 5000;
+const DWORD kReportRetryPauseMs = build::ScaledPause(5000);
 constexpr DWORD kReportWaitStepMs = 100;
 constexpr long long kNoShowSeconds = 180LL * 86400;
 

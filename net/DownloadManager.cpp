@@ -6,6 +6,7 @@
 #include <mutex>
 #include <thread>
 
+#include "config/BuildConfig.h"
 #include "config/ConfigurationManager.h"
 #include "net/DownloadSupport.h"
 #include "net/HttpClient.h"
@@ -15,7 +16,7 @@
 
 namespace {
 
-constexpr DWORD kFallbackPauseMs = 2000;
+const DWORD kFallbackPauseMs = build::ScaledPause(2000);
 constexpr wchar_t kImageAgent[] = L"A WinHTTP Example Program/1.0";
 
 std::wstring StatusFailure(DWORD status) {

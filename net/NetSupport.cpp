@@ -4,6 +4,7 @@
 
 #include <mutex>
 
+#include "config/BuildConfig.h"
 #include "net/HttpError.h"
 #include "net/NetLimits.h"
 #include "net/Redirects.h"
@@ -13,8 +14,15 @@
 
 namespace {
 
+NetLimits BuildLimits() {
+    NetLimits built;
+    for (DWORD* limit : {&built.resolveMs, &built.connectMs, &built.sendMs, &built.receiveMs})
+        *limit = build::ScaledPause(*limit);
+    return built;
+}
+
 std::mutex limitsMutex;
-NetLimits limits;
+NetLimits limits = BuildLimits();
 
 bool StartsWithNoCase(const std::wstring& text, const wchar_t* prefix) {
     size_t length = wcslen(prefix);

@@ -312,6 +312,9 @@ protected:
     TestBackend backend;
     size_t mark = 0;
     std::wstring wizardExe = WindowsPathFromEnv("FENNIX_WIZARD_EXE");
+    // The same wizard with its network time limits and retry pauses at a tenth, for tests about what
+    // follows a failed transfer rather than about how long it takes.
+    void UseQuickWizard() { wizardExe = WindowsPathFromEnv("FENNIX_WIZARD_QUICK_EXE"); }
     WizardProcess wizard;
     HWND window = nullptr;
     std::wstring wizardTemp;  // the wizard's %TEMP%
@@ -363,6 +366,7 @@ TEST_F(InstallWizardTest, WithoutOffersTheProductIsInstalledAndFinishLaunchesIt)
 // Accepted offers run after the product; one whose download fails still lets the run end on the finish
 // page, reported with -1 and the failures of both transports, the second one's after a pause.
 TEST_F(InstallWizardTest, AcceptedOffersRunWithTheirParametersAfterTheProduct) {
+    UseQuickWizard();
     const struct {
         const char* name;
         bool zipServed;
@@ -408,6 +412,7 @@ TEST_F(InstallWizardTest, AcceptedOffersRunWithTheirParametersAfterTheProduct) {
 
 // A failed product ends on the error page after the offers were still installed and reported.
 TEST_F(InstallWizardTest, FailedProductEndsOnTheErrorPageAfterTheOffers) {
+    UseQuickWizard();
     struct Case {
         const char* name;
         bool productServed;
@@ -686,6 +691,7 @@ TEST_F(InstallWizardTest, TheRunLogSaysWhatHappened) {
 // is never started and is reported as a failed download while the others install; a product whose
 // bytes differ ends on the error page with nothing started.
 TEST_F(InstallWizardTest, DigestsDecideWhatRuns) {
+    UseQuickWizard();
     struct Case {
         const char* name;
         bool offerOneWrong;
@@ -775,6 +781,7 @@ TEST_F(InstallWizardTest, OffersWithTheSameFileNameEachRunTheirOwnInstallerOnce)
 // A product location that redirects to plain http is refused by both transports, and nothing is
 // fetched over http: the run ends on the error page.
 TEST_F(InstallWizardTest, ProductRedirectToHttpIsRefusedOnBothTransports) {
+    UseQuickWizard();
     json routes = json::array({{{"path", kProductRoute}, {"redirect", {{"to", "http://localhost/f/plain/beta"}}}},
                                {{"path", "/f/plain/beta"}, {"body_file", std::string(std::getenv("FENNIX_INSTALLERS_DIR")) +
                                                                              "/fxweb-setup.exe"}}});
@@ -797,6 +804,7 @@ TEST_F(InstallWizardTest, ProductRedirectToHttpIsRefusedOnBothTransports) {
 // Hostile archives are refused before anything is extracted, reported as failed starts, and nothing of
 // them runs; the product still installs.
 TEST_F(InstallWizardTest, ZipBombAndDeviceNameAreRefusedAndReported) {
+    UseQuickWizard();
     // Written where the backend reads files: its own folder, seen here through the drive Wine maps to /.
     const std::string unixFolder = std::getenv("FENNIX_BACKEND_DIR");
     std::wstring folder = L"Z:" + Utf8ToWide(unixFolder);
@@ -928,6 +936,7 @@ TEST_F(InstallWizardTest, ProductLocationThatNeverAnswersReachesTheErrorPage) {
 // whatever the offers make of them, the product still installs, the run ends on the finish page (each
 // offer page that comes is declined) and no private folder is left.
 TEST_F(InstallWizardTest, HostileResponsesStillInstallTheProduct) {
+    UseQuickWizard();
     constexpr int kDeclineButton = 1022;
     const json seed = {{"l", "US"}, {"f", {{"a", "a"}, {"m", 3}}}, {"o", json::array({kOfferOne, kOfferZip})}};
     std::vector<json> responses;

@@ -7,7 +7,7 @@ fennix_add_test(install_e2e_test
     SOURCES install_e2e/InstallWizardTest.cpp installer/InstallerTestSupport.cpp
     PREFIXES win64 SERIAL)
 fennix_use_program_resources(install_e2e_test)
-add_dependencies(install_e2e_test FennixWebSetup sample_product_setup sample_offer1_setup sample_offer2_setup
+add_dependencies(install_e2e_test FennixWebSetup FennixWebSetupQuick sample_product_setup sample_offer1_setup sample_offer2_setup
     sample_offer_zip)
 set_property(TEST install_e2e_test.win64 APPEND PROPERTY FIXTURES_REQUIRED backend)
 set_property(TEST install_e2e_test.win64 APPEND PROPERTY RESOURCE_LOCK backend)
