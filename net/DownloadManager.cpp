@@ -5,6 +5,7 @@
 #include <deque>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "config/BuildConfig.h"
 #include "config/ConfigurationManager.h"
@@ -123,17 +124,31 @@ DownloadResult DownloadManager::DownloadFileWinInet(const std::wstring& url, HWN
 void DownloadManager::DownloadFileWinHttp(const std::wstring& url, HWND window, const std::wstring& path,
                                           DownloadResult& result) {
     DownloadTarget target(path);
-    std::wstring current = url;
+    std::wstring current = url;  // a resumed request goes where the redirects led, under the same rule
     int redirects = 0;
-    auto exchange = OpenFollowingRedirects(current, redirects, HttpOptions{});
-    if (exchange->Status() < 200 || exchange->Status() > 299)
-        throw HttpError(StatusFailure(exchange->Status()));
-
-    DWORD length = 0;
-    const bool lengthKnown = exchange->ContentLength(length);
-    DownloadProgress progress = target.Receive(
-        window, lengthKnown, length, [&](const BodySink& sink) { exchange->ReadBody(sink, &cancelled); },
-        L"Failed to open downloaded file.", false);
+    std::vector<char> buffer(kFileChunkBytes);
+    auto open = [&](const std::wstring& headers) {
+        if (cancelled)
+            throw HttpError(L"Download cancelled.");
+        std::shared_ptr<HttpExchange> exchange = OpenFollowingRedirects(current, redirects, HttpOptions{}, headers);
+        BodyResponse response;
+        response.status = exchange->Status();
+        DWORD length = 0;
+        if (exchange->ContentLength(length))
+            response.length = length;
+        response.etag = exchange->Header(WINHTTP_QUERY_ETAG);
+        response.lastModified = exchange->Header(WINHTTP_QUERY_LAST_MODIFIED);
+        response.contentRange = exchange->Header(WINHTTP_QUERY_CONTENT_RANGE);
+        response.read = [this, exchange, &buffer](const BodySink& sink) {
+            exchange->ReadBodyInto(buffer.data(), static_cast<DWORD>(buffer.size()), sink, &cancelled);
+        };
+        return response;
+    };
+    BodyResponse first = open(L"");
+    if (first.status < 200 || first.status > 299)
+        throw HttpError(StatusFailure(first.status));
+    DownloadProgress progress =
+        target.Receive(window, std::move(first), open, L"Failed to open downloaded file.", false);
     lastDownloadedPath = path;
     progress.Finish();
     result.first = true;

@@ -3,6 +3,7 @@
 #include <new>
 #include <vector>
 
+#include "net/DownloadSupport.h"
 #include "net/NetLimits.h"
 #include "net/Redirects.h"
 #include "win32/Narrow.h"
@@ -133,20 +134,22 @@ std::wstring HttpExchange::Location() const {
     return std::wstring(location, size / sizeof(wchar_t));
 }
 
+std::wstring HttpExchange::Header(DWORD query) const {
+    wchar_t value[kValidatorChars + 1] = {};
+    DWORD size = sizeof value;
+    if (!WinHttpQueryHeaders(request_.get(), query, WINHTTP_HEADER_NAME_BY_INDEX, value, &size, WINHTTP_NO_HEADER_INDEX))
+        return {};
+    return std::wstring(value, size / sizeof(wchar_t));
+}
+
 void HttpExchange::ReadBody(const std::function<void(const char*, DWORD)>& sink, const std::atomic<bool>* cancelled) {
-    auto fail = [this](const wchar_t* operation, HttpError::Step step) {
-        const DWORD code = GetLastError();
-        if (code == ERROR_WINHTTP_TIMEOUT || code == kSocketTimedOut)
-            throw HttpError(StalledText(operation, receiveMs_), step, code);
-        throw HttpError(FailureText(operation, code), step, code);
-    };
     std::vector<char> buffer;
     for (;;) {
         if (cancelled && *cancelled)
             throw HttpError(L"Download cancelled.");
         DWORD available = 0;
         if (!WinHttpQueryDataAvailable(request_.get(), &available))
-            fail(L"Failed to query data", HttpError::Step::QueryData);
+            ThrowReadFailure(L"Failed to query data", HttpError::Step::QueryData);
         if (available == 0)
             break;
         try {
@@ -157,16 +160,55 @@ void HttpExchange::ReadBody(const std::function<void(const char*, DWORD)>& sink,
         }
         DWORD read = 0;
         if (!WinHttpReadData(request_.get(), buffer.data(), available, &read))
-            fail(L"Failed to read data", HttpError::Step::ReadData);
+            ThrowReadFailure(L"Failed to read data", HttpError::Step::ReadData);
         if (read == 0)
             break;
         sink(buffer.data(), read);
     }
 }
 
-std::unique_ptr<HttpExchange> OpenFollowingRedirects(std::wstring& url, int& redirects, const HttpOptions& options) {
+void HttpExchange::ThrowReadFailure(const wchar_t* operation, HttpError::Step step) const {
+    const DWORD code = GetLastError();
+    if (code == ERROR_WINHTTP_TIMEOUT || code == kSocketTimedOut)
+        throw HttpError(StalledText(operation, receiveMs_), step, ERROR_WINHTTP_TIMEOUT);
+    throw HttpError(FailureText(operation, code), step, code);
+}
+
+void HttpExchange::ReadBodyInto(char* buffer, DWORD size, const std::function<void(const char*, DWORD)>& sink,
+                                const std::atomic<bool>* cancelled) {
+    // A slow body is still handed over a few times a second, so progress and the file keep moving.
+    constexpr ULONGLONG kHandOverMs = 100;
+    DWORD filled = 0;
+    ULONGLONG handedOver = GetTickCount64();
+    for (;;) {
+        if (cancelled && *cancelled)
+            throw HttpError(L"Download cancelled.");
+        DWORD read = 0;
+        if (!WinHttpReadData(request_.get(), buffer + filled, size - filled, &read)) {
+            const DWORD code = GetLastError();
+            if (filled > 0)
+                sink(buffer, filled);  // kept on disk, so a resumed request can start after it
+            SetLastError(code);
+            ThrowReadFailure(L"Failed to read data", HttpError::Step::ReadData);
+        }
+        filled += read;
+        if (read != 0 && filled < size && GetTickCount64() - handedOver < kHandOverMs)
+            continue;
+        if (filled > 0)
+            sink(buffer, filled);
+        if (read == 0)
+            return;
+        filled = 0;
+        handedOver = GetTickCount64();
+    }
+}
+
+std::unique_ptr<HttpExchange> OpenFollowingRedirects(std::wstring& url, int& redirects, const HttpOptions& options,
+                                                     const std::wstring& headers) {
     for (;;) {
         auto exchange = std::make_unique<HttpExchange>(SplitUrl(url, true), options);
+        if (!headers.empty())
+            ThrowLastErrorIf<HttpError>(!exchange->AddHeader(headers), L"Failed to add request headers");
         exchange->Send();
         if (exchange->Status() < 300 || exchange->Status() > 399)
             return exchange;

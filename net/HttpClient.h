@@ -51,12 +51,21 @@ public:
     DWORD Status() const { return status_; }  // 0 when it could not be read
     bool ContentLength(DWORD& length) const;
     std::wstring Location() const;
+    // A response header by its WINHTTP_QUERY_ number; "" when it is missing or longer than a validator may be.
+    std::wstring Header(DWORD query) const;
 
     // Hands each chunk to `sink` as the server makes it available, until the body ends. A body that
     // stays silent for the receive limit fails with a text that says so. `cancelled` may be null.
     void ReadBody(const std::function<void(const char*, DWORD)>& sink, const std::atomic<bool>* cancelled);
+    // The file download's loop: reads straight into `buffer` and hands it to `sink` only when it is full or
+    // the body ends (or breaks: what arrived before is handed over first), so the disk sees few large writes.
+    // Failures are those of ReadBody.
+    void ReadBodyInto(char* buffer, DWORD size, const std::function<void(const char*, DWORD)>& sink,
+                      const std::atomic<bool>* cancelled);
 
 private:
+    [[noreturn]] void ThrowReadFailure(const wchar_t* operation, HttpError::Step step) const;
+
     UniqueWinHttp session_;
     UniqueWinHttp connection_;
     UniqueWinHttp request_;
@@ -64,6 +73,11 @@ private:
     DWORD receiveMs_ = 0;
 };
 
+// The read buffer of a file download, allocated once per download.
+constexpr DWORD kFileChunkBytes = 256 * 1024;
+
 // GETs `url`, following redirects by the shared rule until a response that is no redirect arrives.
 // `url` and `redirects` carry over between calls, so a retry starts where the chain stopped.
-std::unique_ptr<HttpExchange> OpenFollowingRedirects(std::wstring& url, int& redirects, const HttpOptions& options);
+// `headers` ("Name: value" lines joined by CRLF, or "") go with every request of the chain.
+std::unique_ptr<HttpExchange> OpenFollowingRedirects(std::wstring& url, int& redirects, const HttpOptions& options,
+                                                     const std::wstring& headers = {});

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "net/DownloadSupport.h"
 #include "net/NetLimits.h"
 #include "net/Redirects.h"
 #include "win32/Narrow.h"
@@ -36,7 +37,7 @@ void SetTransferLimits(HINTERNET handle) {
 }
 
 // Connect, open and send one request by hand: InternetOpenUrl would send before the limits could be set.
-WinInetResponse SendGet(HINTERNET internet, const std::wstring& url) {
+WinInetResponse SendGet(HINTERNET internet, const std::wstring& url, const std::wstring& headers) {
     URL_COMPONENTSW parts{};
     parts.dwStructSize = sizeof parts;
     parts.dwSchemeLength = static_cast<DWORD>(-1);
@@ -66,7 +67,8 @@ WinInetResponse SendGet(HINTERNET internet, const std::wstring& url) {
     ThrowLastErrorIf<HttpError>(!response.request, kOpenFailure);
     SetTransferLimits(response.request.get());
     const ULONGLONG start = GetTickCount64();
-    if (!HttpSendRequestW(response.request.get(), nullptr, 0, nullptr, 0))
+    if (!HttpSendRequestW(response.request.get(), headers.empty() ? nullptr : headers.c_str(),
+                          headers.empty() ? 0 : static_cast<DWORD>(-1L), nullptr, 0))
         ThrowSystemError<HttpError>(kOpenFailure, TimeoutAware(GetLastError(), start, CurrentNetLimits().receiveMs));
     return response;
 }
@@ -94,10 +96,10 @@ UniqueWinInet OpenInternet() {
     return internet;
 }
 
-WinInetResponse OpenUrlFollowingRedirects(HINTERNET internet, std::wstring url) {
+WinInetResponse OpenUrlFollowingRedirects(HINTERNET internet, std::wstring& url, const std::wstring& headers) {
     int redirects = 0;
     for (;;) {
-        WinInetResponse response = SendGet(internet, url);
+        WinInetResponse response = SendGet(internet, url, headers);
         DWORD status = WinInetStatus(response.request.get());
         if (status < 300 || status > 399)
             return response;
@@ -118,6 +120,14 @@ DWORD WinInetStatus(HINTERNET request) {
 bool WinInetContentLength(HINTERNET request, DWORD& length) {
     DWORD size = sizeof length;
     return HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &length, &size, nullptr);
+}
+
+std::wstring WinInetHeader(HINTERNET request, DWORD query) {
+    wchar_t value[kValidatorChars + 1] = {};
+    DWORD size = sizeof value;
+    if (!HttpQueryInfoW(request, query, value, &size, nullptr))
+        return {};
+    return std::wstring(value, size / sizeof(wchar_t));
 }
 
 void ReadWinInetBody(HINTERNET request, const std::function<void(const char*, DWORD)>& sink,

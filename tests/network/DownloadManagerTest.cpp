@@ -8,12 +8,15 @@
 #include <thread>
 
 #include "config/ConfigurationManager.h"
+#include "config/ExpectedPayload.h"
 #include "net/DownloadManager.h"
 #include "net/HttpError.h"
+#include "net/DownloadSupport.h"
 #include "net/NetLimits.h"
 #include "net/Redirects.h"
 #include "tests/support/TestBackend.h"
 #include "tests/support/WindowDriver.h"
+#include "win32/CryptoHash.h"
 #include "win32/SystemError.h"
 #include "win32/WizardMessages.h"
 
@@ -105,7 +108,7 @@ TEST_F(DownloadManagerTest, FileDownloadOutcomes) {
          json::array({{{"path", "/dl/short.bin"}, {"body_size", 1000}, {"fault", "short"}}}), L"/dl/short.bin", false,
          L"[WINHTTP] Download was incomplete: content length: 1000, downloaded: 999"
          L" [WININET] Download was incomplete: content length: 1000, downloaded: 999",
-         false, -1, false, 1},
+         false, -1, false, 1 + kMaxResumes},
         {"404 with an HTML page on both transports",
          json::array({{{"path", "/dl/missing.bin"}, {"status", 404}, {"fault", "html"}}}), L"/dl/missing.bin", false,
          L"[WINHTTP] Download failed: Server returned status code: 404 [WININET] Server returned status code: HTTP 404 - ",
@@ -172,6 +175,95 @@ TEST_F(DownloadManagerTest, FileDownloadOutcomes) {
             EXPECT_TRUE(neverFalls);
             EXPECT_LE(progress, 101);
         }
+    }
+}
+
+// A body whose connection breaks is finished by Range requests to the address that answered, at most three per
+// transport; whatever the server answers them, the file ends byte-exact or the download fails.
+TEST_F(DownloadManagerTest, BrokenBodyIsResumed) {
+    // An installer file, served by the backend with its ETag and Last-Modified.
+    std::string payload(700000, '\0');
+    for (size_t i = 0; i < payload.size(); ++i)
+        payload[i] = static_cast<char>((i * 7919 + i / 251) & 0xff);
+    {
+        UniqueFile file(CreateFileW((backend.dir + L"\\resume.exe").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        DWORD written = 0;
+        ASSERT_TRUE(file && WriteFile(file.get(), payload.data(), static_cast<DWORD>(payload.size()), &written, nullptr));
+    }
+    const std::string generated = Pattern(50000);
+    struct Request {
+        std::string range;  // "" for none
+        int status;         // what the backend answered
+    };
+    struct Case {
+        const char* name;
+        json route;
+        std::vector<Request> requests;  // every request of the download, both transports
+        bool success;
+    };
+    const std::string files = std::getenv("FENNIX_BACKEND_DIR");
+    const Case cases[] = {
+        {"cut once after 300000 bytes: one resumed request",
+         {{"path", "/f/resume.exe"}, {"cut_after", 300000}},
+         {{"", 200}, {"bytes=300000-", 206}},
+         true},
+        {"a server that ignores the range: the file starts over",
+         {{"path", "/f/resume.exe"}, {"cut_after", 300000}, {"ranges", false}},
+         {{"", 200}, {"bytes=300000-", 200}},
+         true},
+        {"a 206 that does not continue the file: a plain request starts it over",
+         {{"path", "/f/plain.bin"},
+          {"body_size", 50000},
+          {"sequence",
+           {{{"cut_after", 20000}},
+            {{"status", 206}, {"headers", {{"Content-Range", "bytes 0-49999/50000"}}}},
+            json::object()}}},
+         {{"", 200}, {"bytes=20000-", 206}, {"", 200}},
+         true},
+        {"every answer cut: three resumes per transport, then failure",
+         {{"path", "/f/resume.exe"}, {"cut_after", 100000}, {"cut_times", 100}},
+         {{"", 200}, {"bytes=100000-", 206}, {"bytes=200000-", 206}, {"bytes=300000-", 206},
+          {"", 200}, {"bytes=100000-", 206}, {"bytes=200000-", 206}, {"bytes=300000-", 206}},
+         false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        backend.SetScenario({{"files", files}, {"routes", {c.route}}});
+        size_t mark = backend.Mark();
+        const std::string url = c.route["path"];
+        const std::string& expected = url == "/f/resume.exe" ? payload : generated;
+        DownloadResult result = engine->DownloadFile(kOrigin + std::wstring(url.begin(), url.end()), sink.Window(),
+                                                     L"", folder);
+        sink.Drain();
+        EXPECT_EQ(result.first, c.success) << result.second.c_str();
+
+        auto requests = backend.Requests(mark);
+        ASSERT_EQ(requests.size(), c.requests.size());
+        for (size_t i = 0; i < requests.size(); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(HeaderValue(requests[i], "Range"), c.requests[i].range);
+            EXPECT_EQ(requests[i]["status"].get<int>(), c.requests[i].status);
+            EXPECT_EQ(requests[i]["path"].get<std::string>(), url);
+            // A resumed request names the version it continues (when the file came with a validator), so a
+            // changed file is sent whole.
+            const bool validated =
+                !c.requests[i].range.empty() && url == "/f/resume.exe" && c.route.value("ranges", true);
+            EXPECT_EQ(!HeaderValue(requests[i], "If-Range").empty(), validated);
+        }
+
+        const std::wstring path = folder + L"\\" + FileNameFromUrl(std::wstring(url.begin(), url.end()));
+        if (!c.success) {
+            EXPECT_FALSE(Exists(path));
+            continue;
+        }
+        EXPECT_TRUE(result.second.empty()) << "no fallback: " << result.second.c_str();
+        EXPECT_TRUE(TestBackend::ReadFileBytes(path) == expected) << "the file is byte-exact";
+        ExpectedPayload digest;
+        digest.sha256 = Sha256Hex(expected);
+        digest.size = expected.size();
+        UniqueFile held;
+        EXPECT_EQ(VerifyDownloadedFile(path, digest, held), L"");
     }
 }
 
@@ -314,7 +406,7 @@ TEST_F(DownloadManagerTest, SilentServerEndsEveryTransferAtItsLimit) {
          L"[WINHTTP] Failed to receive response: 12002 - ", L" [WININET] Failed to open URL:: 12002 - "},
         {"the body stops after 300 of 1000 bytes",
          {{"path", "/dl/hang.bin"}, {"body_size", 1000}, {"fault", "hang"}, {"send_bytes", 300}, {"hang_seconds", 20}},
-         L"[WINHTTP] Failed to query data" + stalled, L" [WININET] Failed to read data" + stalled},
+         L"[WINHTTP] Failed to read data" + stalled, L" [WININET] Failed to read data" + stalled},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

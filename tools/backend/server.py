@@ -9,6 +9,7 @@ See README.md beside this file for the scenario and log formats.
 
 import argparse
 import base64
+import email.utils
 import json
 import mimetypes
 import os
@@ -131,11 +132,22 @@ class Body:
         else:
             self.length = len(data)
         self.generated = path is None and size is not None
+        self.offset = 0            # where a 206 answer starts
+
+    def validators(self):
+        """ETag and Last-Modified of a file or generated body (None for an inline one)."""
+        if self.path is not None:
+            st = os.stat(self.path)
+            return f'"f{st.st_size:x}-{st.st_mtime_ns:x}"', email.utils.formatdate(st.st_mtime, usegmt=True)
+        if self.generated:
+            return f'"g{self.length:x}"', None
+        return None, None
 
     def chunks(self, limit, chunk=CHUNK):
-        left = min(limit, self.length)
+        left = min(limit, self.length - self.offset)
         if self.path is not None:
             with open(self.path, "rb") as f:
+                f.seek(self.offset)
                 while left > 0:
                     piece = f.read(min(chunk, left))
                     if not piece:
@@ -143,7 +155,7 @@ class Body:
                     left -= len(piece)
                     yield piece
         elif self.generated:
-            pos = 0
+            pos = self.offset
             while left > 0:
                 n = min(chunk, left, CHUNK)
                 start = pos % 256
@@ -151,8 +163,9 @@ class Body:
                 pos += n
                 left -= n
         else:
-            for i in range(0, left, chunk):
-                yield self.data[i:min(i + chunk, left)]
+            end = self.offset + left
+            for i in range(self.offset, end, chunk):
+                yield self.data[i:min(i + chunk, end)]
 
 
 class Plan:
@@ -169,6 +182,8 @@ class Plan:
         self.delay = 0.0
         self.hang_seconds = HANG_SECONDS   # "hang": the longest a connection is held silent
         self.close = False
+        self.ranges = False        # Range / If-Range honoured (installer files by default)
+        self.cut_after = None      # this answer's body stops after that many bytes, then the connection drops
         self.route = None          # what answered, for the log
 
 
@@ -338,6 +353,12 @@ def make_plan(store, scenario, method, target, port, tls, host_header):
         plan.interval = min(max(0.0, float(fields.get("interval", 0.1))), MAX_DELAY)
     plan.delay = min(max(0.0, float(fields.get("delay", 0))), MAX_DELAY)
     plan.close = bool(fields.get("close", False))
+    plan.ranges = bool(fields.get("ranges", plan.body.path is not None))
+    if "cut_after" in fields and route is not None:
+        # Only the first `cut_times` answers of this route are cut; later ones go through whole.
+        key = "cut:" + json.dumps(route, sort_keys=True)
+        if store.next_index(key) < int(fields.get("cut_times", 1)):
+            plan.cut_after = max(0, int(fields["cut_after"]))
 
     if "redirect" in fields:
         plan_redirect(plan, fields["redirect"], path, query, hop, tls, host_header, port)
@@ -371,6 +392,45 @@ def plan_redirect(plan, red, path, query, hop, tls, host_header, port):
     plan.headers = [h for h in plan.headers if h[0].lower() != "location"] + [("Location", location)]
     plan.body = Body(f"redirect {k} of {hops}\n".encode(), content_type="text/plain; charset=utf-8")
     plan.fault = None
+
+
+def parse_range(value, length):
+    """(first, last) of a single "bytes=N-" or "bytes=N-M"; None for anything else
+    (ignored, as a server may), "unsatisfiable" when it starts past the end."""
+    if not value or not value.startswith("bytes=") or "," in value:
+        return None
+    first, dash, last = value[6:].strip().partition("-")
+    if not dash or not first.isdigit() or (last and not last.isdigit()):
+        return None
+    first = int(first)
+    last = min(int(last), length - 1) if last else length - 1
+    if first >= length:
+        return "unsatisfiable"
+    return (first, last) if last >= first else None
+
+
+def apply_range(plan, method, headers):
+    """Turns a 200 into a 206 (or 416) when the route serves ranges and the
+    request's If-Range, if any, names the body's current ETag or Last-Modified."""
+    if not plan.ranges or plan.status != 200 or plan.fault in ("drop", "reset", "html") or method != "GET":
+        return
+    etag, modified = plan.body.validators()
+    plan.headers = plan.headers + [("Accept-Ranges", "bytes")] + \
+        [(k, v) for k, v in (("ETag", etag), ("Last-Modified", modified)) if v]
+    wanted = parse_range(headers.get("Range"), plan.body.length)
+    if_range = headers.get("If-Range")
+    if wanted is None or (if_range is not None and if_range not in (etag, modified)):
+        return
+    if wanted == "unsatisfiable":
+        plan.status = 416
+        plan.headers.append(("Content-Range", f"bytes */{plan.body.length}"))
+        plan.body = Body()
+        return
+    first, last = wanted
+    plan.status = 206
+    plan.headers.append(("Content-Range", f"bytes {first}-{last}/{plan.body.length}"))
+    plan.body.offset = first
+    plan.body.length = last + 1
 
 
 # --------------------------------------------------------------------------
@@ -516,6 +576,7 @@ class Handler(BaseHTTPRequestHandler):
             scenario = app.store.get()
             plan = make_plan(app.store, scenario, self.command, self.path, self.server.server_port,
                              self.server.tls_context is not None, self.headers.get("Host"))
+            apply_range(plan, self.command, self.headers)
             error = None
         except (ScenarioError, ValueError, TypeError, KeyError, OSError) as e:
             log_error(f"{self.command} {self.path}: scenario error: {e}")
@@ -597,7 +658,8 @@ class Handler(BaseHTTPRequestHandler):
         status = plan.status
         body = plan.body
         no_body = self.command == "HEAD" or status in NO_BODY_STATUSES or 100 <= status < 200
-        closing = plan.close or plan.fault in ("no_length", "short", "hang") or self.close_connection
+        closing = plan.close or plan.fault in ("no_length", "short", "hang") or self.close_connection \
+            or plan.cut_after is not None
         given = {k.lower() for k, _ in plan.headers}
 
         self.send_response(status, plan.reason)
@@ -607,7 +669,7 @@ class Handler(BaseHTTPRequestHandler):
             self.send_header("Content-Type", body.content_type)
         if plan.fault != "no_length" and "content-length" not in given \
                 and status not in NO_BODY_STATUSES and not 100 <= status < 200:
-            self.send_header("Content-Length", str(body.length))
+            self.send_header("Content-Length", str(body.length - body.offset))
         if closing and "connection" not in given:
             self.send_header("Connection", "close")
         self.end_headers()
@@ -616,10 +678,12 @@ class Handler(BaseHTTPRequestHandler):
 
         if no_body:
             return
-        limit = body.length
+        limit = body.length - body.offset
         chunk = CHUNK
         if plan.fault in ("short", "hang"):
-            limit = min(plan.send_bytes, body.length)
+            limit = min(plan.send_bytes, limit)
+        if plan.cut_after is not None:
+            limit = min(plan.cut_after, limit)
         elif plan.fault == "slow":
             chunk = plan.chunk_bytes
         try:
@@ -638,6 +702,9 @@ class Handler(BaseHTTPRequestHandler):
             return
         if plan.fault == "hang":
             self.hang(plan.hang_seconds)
+            return
+        if plan.cut_after is not None:
+            self.drop_mode = "drop"   # TCP FIN without close_notify: the connection broke
             return
         if plan.fault == "short" and plan.abort == "reset":
             # A reset throws away unsent data: give the bytes a moment to leave.
