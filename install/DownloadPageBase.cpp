@@ -92,6 +92,9 @@ INT_PTR DownloadPageBase::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
     case WM_DOWNLOAD_PROGRESS:
         ShowPercent(static_cast<unsigned>(wParam));
         return TRUE;
+    case kStepDoneMessage:
+        RunGuarded(rules_.pageName, [this, wParam] { OnStepDone(wParam); });
+        return TRUE;
     default:
         return IPage::HandleMessage(message, wParam, lParam);
     }
@@ -103,6 +106,26 @@ void DownloadPageBase::OnTimer(UINT_PTR id) {
     else if (id == kInstallerTimer)
         RunGuarded(rules_.pageName, [this] { PollInstaller(); });
 }
+
+void DownloadPageBase::OnStepDone(WPARAM serial) {
+    if (serial != stepSerial_)
+        return;  // a step the timer already collected
+    // The task posted this as its last act: the result is an instant away.
+    if (pendingDownload_.valid()) {
+        pendingDownload_.wait();
+        PollDownload();
+    } else if (pendingInstaller_.valid()) {
+        pendingInstaller_.wait();
+        PollInstaller();
+    }
+}
+
+// Posts the step-done message when the task's function returns, whichever way it does.
+struct DownloadPageBase::PostWhenDone {
+    HWND window;
+    WPARAM serial;
+    ~PostWhenDone() { PostMessageW(window, kStepDoneMessage, serial, 0); }
+};
 
 void DownloadPageBase::Advance() {
     while (next_ < plan_.size()) {
@@ -144,7 +167,9 @@ void DownloadPageBase::StartDownload(const InstallStep& step) {
     const std::wstring folder =
         step.useTempFolder ? PackageFolder(step.package) : ConfigurationManager::GetInstance()->downloadFolder;
     const ExpectedPayload payload = payloads_[step.package];
-    pendingDownload_ = std::async(std::launch::async, [engine, step, window, folder, payload] {
+    const WPARAM serial = ++stepSerial_;
+    pendingDownload_ = std::async(std::launch::async, [engine, step, window, folder, payload, serial] {
+        const PostWhenDone done{window, serial};
         Fetched fetched;
         if (folder.empty()) {
             fetched.pathOrError = L"no folder of its own for the package";
@@ -190,8 +215,11 @@ void DownloadPageBase::PollDownload() {
 void DownloadPageBase::StartInstaller(const InstallStep& step) {
     Fetched& fetched = downloaded_[step.package];
     UniqueFile held = fetched.held ? std::move(*fetched.held) : UniqueFile();
+    HWND window = GetHwnd();
+    const WPARAM serial = ++stepSerial_;
     pendingInstaller_ = StartInstallerAsync(fetched.pathOrError, step.arguments, step.kind == StepKind::InstallAndWait,
-                                            std::move(held), &ConfigurationManager::GetInstance()->cancelRequested);
+                                            std::move(held), &ConfigurationManager::GetInstance()->cancelRequested,
+                                            [window, serial] { PostMessageW(window, kStepDoneMessage, serial, 0); });
     SetTimer(GetHwnd(), kInstallerTimer, kPollMs, nullptr);
 }
 

@@ -27,6 +27,9 @@ public:
     static constexpr UINT_PTR kDownloadTimer = 0x1000;
     static constexpr UINT_PTR kInstallerTimer = 0x1002;
     static constexpr UINT kPollMs = 100;
+    // Posted by a step's task as it ends (wParam: the step's serial), so the page moves on at once; the
+    // timers stay as the net for a message that never comes.
+    static constexpr UINT kStepDoneMessage = WM_APP + 0x40;
 
     ~DownloadPageBase() override;
 
@@ -62,7 +65,12 @@ private:
     void StartMarquee(bool remember);
     void ShowPercent(unsigned percent);
 
+    // Waits out the last instant of the step's task when its serial is the current one, then collects it.
+    void OnStepDone(WPARAM serial);
+    struct PostWhenDone;
+
     const FamilyRules& rules_;
+    WPARAM stepSerial_ = 0;  // of the step whose task runs now
     CStaticFromImage image_;
     HWND progressBar_ = nullptr;
     bool marquee_ = false;

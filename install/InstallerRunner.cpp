@@ -173,9 +173,17 @@ RunResult RunProcess(const std::wstring& installerPath, const std::wstring& argu
 }
 
 std::future<RunResult> StartInstallerAsync(const std::wstring& downloadedPath, const std::wstring& arguments,
-                                           bool wait, UniqueFile held, const std::atomic<bool>* abandon) {
+                                           bool wait, UniqueFile held, const std::atomic<bool>* abandon,
+                                           std::function<void()> done) {
     auto heldShared = std::make_shared<UniqueFile>(std::move(held));
-    return std::async(std::launch::async, [downloadedPath, arguments, wait, heldShared, abandon]() {
+    return std::async(std::launch::async, [downloadedPath, arguments, wait, heldShared, abandon, done]() {
+        struct CallAtEnd {
+            const std::function<void()>& call;
+            ~CallAtEnd() {
+                if (call)
+                    call();
+            }
+        } atEnd{done};
         // The task's boundary: nothing but a result reaches the page that polls it.
         RunResult result;
         try {

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <atomic>
+#include <functional>
 #include <future>
 #include <string>
 
@@ -57,7 +58,9 @@ RunResult RunProcess(const std::wstring& installerPath, const std::wstring& argu
 // PrepareInstaller and RunProcess on a task of their own. `held` (the verified download, open without
 // write sharing) is closed once the process has started or failed to. Destroying or replacing the
 // returned future waits for that task, which for an unwaited installer lasts only until the start.
+// `done`, when given, is called on the task as its last step, with the result about to be ready.
 std::future<RunResult> StartInstallerAsync(const std::wstring& downloadedPath, const std::wstring& arguments,
                                            bool wait, UniqueFile held = UniqueFile(),
-                                           const std::atomic<bool>* abandon = nullptr);
+                                           const std::atomic<bool>* abandon = nullptr,
+                                           std::function<void()> done = {});
 
