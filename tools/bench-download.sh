@@ -55,6 +55,7 @@ printf '%-52s %12s\n' "DownloadFile, 256 MiB, median (ms)" "$ours_ms"
 printf '%-52s %12s\n' "bare WinHTTP loop, same buffer, median (ms)" "$bare_ms"
 printf '%-52s %12s\n' "DownloadFile, median (MiB/s)" "$(rate "$ours_ms")"
 printf '%-52s %12s\n' "bare WinHTTP loop, median (MiB/s)" "$(rate "$bare_ms")"
+printf '%-52s %12s\n' "ratio of the medians (for comparison)" "$(awk -v b="$bare_ms" -v o="$ours_ms" 'BEGIN { printf "%.2f", b / o }')"
 printf '%-52s %12s\n' "peak working set, 1 MiB / 256 MiB, medians (MiB)" \
     "$(mib "$(median "${small_ws[@]}")") / $(mib "$(median "${big_ws[@]}")")"
 printf '%-52s %12s\n' "peak pagefile usage, 1 MiB / 256 MiB, medians (MiB)" \
