@@ -33,10 +33,7 @@ RuleResult CheckUninstallAge(RegistryLookup& registry, const std::wstring& root,
     return std::nullopt;
 }
 
-RuleResult CheckChrome(RegistryLookup& registry, bool needsChrome, bool needsNoChrome,
-                       const PlaceholderTable& placeholders) {
-    if (!needsChrome && !needsNoChrome)
-        return std::nullopt;
+bool ChromeInstalled(RegistryLookup& registry, const PlaceholderTable& placeholders) {
     std::vector<std::wstring> candidates;
     for (const wchar_t* path : {L"{commonpf}\\Chromium\\Application\\chrome.exe",
                                 L"{commonpf}\\Google\\Chrome\\Application\\chrome.exe",
@@ -50,13 +47,22 @@ RuleResult CheckChrome(RegistryLookup& registry, bool needsChrome, bool needsNoC
     auto beacon = registry.ReadRegistryString(L"hkey_current_user", L"SOFTWARE\\Google\\Chrome\\BLBeacon", L"Path");
     if (beacon.first)
         candidates.push_back(beacon.second);
+    return AnyPathExists(candidates);
+}
 
-    const bool found = AnyPathExists(candidates);
-    if (needsChrome && !found)
+RuleResult ChromeRule(bool needsChrome, bool needsNoChrome, bool installed) {
+    if (needsChrome && !installed)
         return "NO CHROME";
-    if (needsNoChrome && found)
+    if (needsNoChrome && installed)
         return "HAVE CHROME";
     return std::nullopt;
+}
+
+RuleResult CheckChrome(RegistryLookup& registry, bool needsChrome, bool needsNoChrome,
+                       const PlaceholderTable& placeholders) {
+    if (!needsChrome && !needsNoChrome)
+        return std::nullopt;
+    return ChromeRule(needsChrome, needsNoChrome, ChromeInstalled(registry, placeholders));
 }
 
 bool IsOldInternetExplorer(const std::wstring& version) {
@@ -65,14 +71,20 @@ bool IsOldInternetExplorer(const std::wstring& version) {
     return scaled < 90.0f;
 }
 
+std::pair<bool, std::wstring> InternetExplorerVersion(RegistryLookup& registry) {
+    return registry.ReadRegistryString(L"hkey_local_machine", L"SOFTWARE\\Microsoft\\Internet Explorer", L"Version");
+}
+
+RuleResult InternetExplorerRule(bool needsModernIe, const std::pair<bool, std::wstring>& version) {
+    if (needsModernIe && version.first && IsOldInternetExplorer(version.second))
+        return "OLD IE VERSION";
+    return std::nullopt;
+}
+
 RuleResult CheckInternetExplorer(RegistryLookup& registry, bool needsModernIe) {
     if (!needsModernIe)
         return std::nullopt;
-    auto [found, version] =
-        registry.ReadRegistryString(L"hkey_local_machine", L"SOFTWARE\\Microsoft\\Internet Explorer", L"Version");
-    if (found && IsOldInternetExplorer(version))
-        return "OLD IE VERSION";
-    return std::nullopt;
+    return InternetExplorerRule(needsModernIe, InternetExplorerVersion(registry));
 }
 
 RuleResult CheckPartnerNoShow(RegistryLookup& registry, bool partnerOffer, const std::wstring& noShowKey,

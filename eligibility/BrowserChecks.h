@@ -21,9 +21,15 @@ bool UninstallStampTooRecent(uint64_t stampSeconds, int32_t minDays, uint64_t no
 // says it is installed.
 RuleResult CheckChrome(RegistryLookup& registry, bool needsChrome, bool needsNoChrome,
                        const PlaceholderTable& placeholders);
+// The two halves of that rule, so that a run looks for the browser once.
+bool ChromeInstalled(RegistryLookup& registry, const PlaceholderTable& placeholders);
+RuleResult ChromeRule(bool needsChrome, bool needsNoChrome, bool installed);
 
 // Blocks when the registered version is below 9; a missing version passes.
 RuleResult CheckInternetExplorer(RegistryLookup& registry, bool needsModernIe);
+// The registered version as ReadRegistryString gives it, and the rule over it.
+std::pair<bool, std::wstring> InternetExplorerVersion(RegistryLookup& registry);
+RuleResult InternetExplorerRule(bool needsModernIe, const std::pair<bool, std::wstring>& version);
 // Throws the standard stof errors when the text does not start with a number.
 bool IsOldInternetExplorer(const std::wstring& version);
 

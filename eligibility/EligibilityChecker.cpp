@@ -38,9 +38,9 @@ bool EligibilityChecker::IsEligible(CheckedOffer& offer, bool& limitReached, con
         return false;
     if (rules.requires64Bit && !registry.Windows64())
         return Reject(offer, "64 BIT OS REQUIRED");
-    if (!rules.blockingFiles.empty() && AnyPathExists(rules.blockingFiles))
+    if (!rules.blockingFiles.empty() && AnyPathExistsOnce(rules.blockingFiles))
         return Reject(offer, "FILE EXISTS");
-    if (!rules.requiredFiles.empty() && !AnyPathExists(rules.requiredFiles))
+    if (!rules.requiredFiles.empty() && !AnyPathExistsOnce(rules.requiredFiles))
         return Reject(offer, "NONE OF THE FILES EXISTS");
     if (CheckRunningProcesses(offer) || CheckApps(offer) || CheckUninstallAge(offer) || CheckChrome(offer) ||
         CheckInternetExplorer(offer) || CheckPartnerNoShow(offer))
@@ -48,6 +48,27 @@ bool EligibilityChecker::IsEligible(CheckedOffer& offer, bool& limitReached, con
 
     RecordAdmission(offer);
     return true;
+}
+
+bool EligibilityChecker::PathExistsOnce(const std::wstring& path) {
+    auto [answer, added] = pathAnswers_.try_emplace(path, false);
+    if (added)
+        answer->second = PathExists(path);
+    return answer->second;
+}
+
+bool EligibilityChecker::AnyPathExistsOnce(const std::vector<std::wstring>& paths) {
+    for (const auto& path : paths)
+        if (PathExistsOnce(path))
+            return true;
+    return false;
+}
+
+bool EligibilityChecker::WindowsVersionAtLeast(WORD major, WORD minor, WORD servicePackMajor) {
+    auto [answer, added] = versionAnswers_.try_emplace(std::make_tuple(major, minor, servicePackMajor), false);
+    if (added)
+        answer->second = IsWindowsVersionAtLeast(major, minor, servicePackMajor);
+    return answer->second;
 }
 
 void EligibilityChecker::RecordAdmission(const CheckedOffer& package) {
@@ -109,7 +130,9 @@ bool EligibilityChecker::CheckRam(CheckedOffer& package) { return Blocked(packag
 bool EligibilityChecker::CheckCpu(CheckedOffer& package) { return Blocked(package, machine.CheckCpu(package.rules.minCpuMhz)); }
 
 bool EligibilityChecker::CheckOsVersion(CheckedOffer& package) {
-    return Blocked(package, ::CheckOsVersion(package.rules.minOsCode, IsWindowsVersionAtLeast));
+    return Blocked(package, ::CheckOsVersion(package.rules.minOsCode, [this](WORD major, WORD minor, WORD pack) {
+                       return WindowsVersionAtLeast(major, minor, pack);
+                   }));
 }
 
 bool EligibilityChecker::CheckSetupVersion(CheckedOffer& package) {
@@ -137,18 +160,25 @@ bool EligibilityChecker::CheckChrome(CheckedOffer& package) {
     const OfferRules& rules = package.rules;
     if (!rules.needsChrome && !rules.needsNoChrome)
         return false;
-    return Blocked(package, ::CheckChrome(registry, rules.needsChrome, rules.needsNoChrome,
-                                          config_->GetFolderPlaceholders()));
+    if (!chromeInstalled_)
+        chromeInstalled_ = ChromeInstalled(registry, config_->GetFolderPlaceholders());
+    return Blocked(package, ChromeRule(rules.needsChrome, rules.needsNoChrome, *chromeInstalled_));
 }
 
 bool EligibilityChecker::CheckInternetExplorer(CheckedOffer& package) {
-    return Blocked(package, ::CheckInternetExplorer(registry, package.rules.needsModernIe));
+    if (!package.rules.needsModernIe)
+        return false;
+    if (!ieVersion_)
+        ieVersion_ = InternetExplorerVersion(registry);
+    return Blocked(package, InternetExplorerRule(true, *ieVersion_));
 }
 
 bool EligibilityChecker::CheckPartnerNoShow(CheckedOffer& package) {
     const PartnerInfo& partner = package.rules.partner;
     if (!partner.partnerOffer)
         return false;
-    return Blocked(package, ::CheckPartnerNoShow(registry, true, Utf8ToWide(partner.noShowKey),
-                                                 BrandValueName(config_->brandName), LocalDateText(clock_())));
+    if (!brandValueName_)
+        brandValueName_ = BrandValueName(config_->brandName);
+    return Blocked(package, ::CheckPartnerNoShow(registry, true, Utf8ToWide(partner.noShowKey), *brandValueName_,
+                                                 LocalDateText(clock_())));
 }

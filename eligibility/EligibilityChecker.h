@@ -4,8 +4,11 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <set>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -80,12 +83,17 @@ public:
     std::set<int32_t> admittedVerticals;
     std::vector<std::string> admittedOfferIds;
 
-    // Machine caches, filled on first use for the life of the checker.
+    // Machine facts, filled on first use for the life of the checker: one checker serves one run, so
+    // each fact, registry key and path is asked of Windows once however many offers name it.
     MachineFacts machine;
     RegistryLookup registry;
     AppPathTable appTable;
 
 private:
+    bool PathExistsOnce(const std::wstring& path);
+    bool AnyPathExistsOnce(const std::vector<std::wstring>& paths);
+    bool WindowsVersionAtLeast(WORD major, WORD minor, WORD servicePackMajor);
+
     // Reports the text when the rule blocked.
     bool Blocked(CheckedOffer& package, const RuleResult& result);
     bool Reject(CheckedOffer& package, const std::string& resultText);
@@ -93,4 +101,10 @@ private:
     std::shared_ptr<ConfigurationManager> config_;
     RejectionReporter reporter_;
     Clock clock_;
+
+    std::map<std::wstring, bool> pathAnswers_;
+    std::map<std::tuple<WORD, WORD, WORD>, bool> versionAnswers_;
+    std::optional<bool> chromeInstalled_;
+    std::optional<std::pair<bool, std::wstring>> ieVersion_;
+    std::optional<std::wstring> brandValueName_;
 };

@@ -193,12 +193,20 @@ std::vector<std::wstring> EnumerateSubkeys(HKEY key) {
     return names;
 }
 
+HKEY RegistryLookup::OpenKey(HKEY root, REGSAM view, const std::wstring& subkey) {
+    const REGSAM effective = WithProgramRegistryView(view) & (KEY_WOW64_32KEY | KEY_WOW64_64KEY);
+    auto [entry, added] = openKeys_.try_emplace(std::make_tuple(root, effective, ToLowerText(subkey)));
+    if (added)
+        entry->second = TryOpenKey(root, subkey, effective | KEY_READ);
+    return entry->second.get();
+}
+
 bool RegistryLookup::KeyExists(const std::wstring& path) {
     if (HasSoftwarePrefix(path))
         return CachedKeyExists(path);
     auto [hive, subkey] = SplitHive(path);
     HKEY root = HiveHandle(hive);
-    return static_cast<bool>(TryOpenKey(root, subkey, KEY_READ));
+    return OpenKey(root, 0, subkey) != nullptr;
 }
 
 bool RegistryLookup::CachedKeyExists(const std::wstring& path) {
@@ -215,12 +223,11 @@ bool RegistryLookup::CachedKeyExists(const std::wstring& path) {
 
     std::vector<std::wstring>& names = subkeyCache[root][view][firstLevel];
     if (names.empty()) {
+        HKEY parent = OpenKey(root, view, firstLevel);
+        if (!parent)
+            return false;
         try {
-            LONG error = ERROR_SUCCESS;
-            UniqueRegKey parent = TryOpenKey(root, firstLevel, view | KEY_READ, &error);
-            if (!parent)
-                throw win32::RegistryError("Cannot open registry key: RegOpenKeyEx failed.", error);
-            names = EnumerateSubkeys(parent.get());
+            names = EnumerateSubkeys(parent);
         } catch (const win32::RegistryError&) {
             return false;
         }
@@ -230,11 +237,7 @@ bool RegistryLookup::CachedKeyExists(const std::wstring& path) {
     const std::wstring vendor = remainder.substr(0, remainder.find(L'\\'));
     if (std::find(names.begin(), names.end(), vendor) == names.end())
         return false;
-
-    UniqueRegKey parent = TryOpenKey(root, firstLevel, view | KEY_READ);
-    if (!parent)
-        return false;
-    return static_cast<bool>(TryOpenKey(parent.get(), remainder, view | KEY_READ));
+    return OpenKey(root, view, firstLevel + L"\\" + remainder) != nullptr;
 }
 
 bool RegistryLookup::AnyKeyExists(const std::vector<std::wstring>& keySpecs) {
@@ -249,16 +252,15 @@ bool RegistryLookup::AnyKeyExists(const std::vector<std::wstring>& keySpecs) {
     return false;
 }
 
-UniqueRegKey RegistryLookup::OpenCandidate(const std::wstring& keyPath) {
+HKEY RegistryLookup::OpenCandidate(const std::wstring& keyPath) {
     if (!KeyExists(keyPath))
-        return {};
+        return nullptr;
     std::wstring path = keyPath;
-    REGSAM view = KEY_READ;
+    REGSAM view = 0;
     if (ResolveRegistryView(path, view, windows64_))
-        return {};
+        return nullptr;
     auto [hive, subkey] = SplitHive(path);
-    HKEY root = HiveHandle(hive);
-    return TryOpenKey(root, subkey, view);
+    return OpenKey(HiveHandle(hive), view, subkey);
 }
 
 std::pair<bool, std::wstring> RegistryLookup::ReadRegistryString(const std::wstring& hiveName,
@@ -269,17 +271,17 @@ std::pair<bool, std::wstring> RegistryLookup::ReadRegistryString(const std::wstr
         candidates.push_back(hiveName + L"\\" + keyPath.substr(0, 8) + L"\\wow6432node" + keyPath.substr(8));
 
     for (const auto& candidate : candidates) {
-        UniqueRegKey key = OpenCandidate(candidate);
-        if (!key || !ValueExists(key.get(), valueName))
+        HKEY key = OpenCandidate(candidate);
+        if (!key || !ValueExists(key, valueName))
             continue;
         try {
-            switch (GetValueType(key.get(), valueName)) {
+            switch (GetValueType(key, valueName)) {
                 case REG_SZ:
-                    return {true, ReadStringValue(key.get(), std::wstring(), valueName)};
+                    return {true, ReadStringValue(key, std::wstring(), valueName)};
                 case REG_DWORD:
-                    return {true, std::to_wstring(ReadDwordValue(key.get(), valueName))};
+                    return {true, std::to_wstring(ReadDwordValue(key, valueName))};
                 case REG_QWORD:
-                    return {true, std::to_wstring(ReadQwordValue(key.get(), valueName))};
+                    return {true, std::to_wstring(ReadQwordValue(key, valueName))};
                 default:
                     break;
             }

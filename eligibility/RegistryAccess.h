@@ -5,6 +5,7 @@
 
 #include <map>
 #include <stdexcept>
+#include <tuple>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -63,11 +64,15 @@ ULONGLONG ReadQwordValue(HKEY key, const std::wstring& name);
 // Lower-cased names of the direct subkeys, in index order.
 std::vector<std::wstring> EnumerateSubkeys(HKEY key);
 
-// Key tests and value reads that remember the first-level subkey lists (Software of each hive and view),
-// so a rule naming an unknown vendor costs no registry call after the first offer.
+// Key tests and value reads for one run of the checks. Each key is opened at most once per hive, view and
+// path (absent keys are remembered too) and values are read from those handles; the first-level subkey
+// lists (Software of each hive and view) are enumerated once, so a rule naming an unknown vendor costs no
+// registry call after the first offer. What the registry gains during the run is not seen.
 class RegistryLookup {
 public:
     explicit RegistryLookup(bool windows64 = Is64BitWindows()) : windows64_(windows64) {}
+    RegistryLookup(const RegistryLookup&) = delete;
+    RegistryLookup& operator=(const RegistryLookup&) = delete;
 
     bool KeyExists(const std::wstring& path);
     // Stops at the first empty specification, which counts as "none found".
@@ -76,8 +81,11 @@ public:
     std::pair<bool, std::wstring> ReadRegistryString(const std::wstring& hiveName, const std::wstring& keyPath,
                                                      const std::wstring& valueName);
     // Opens a candidate key as the value rules do: existence test first, then the view it lives in.
-    // Empty when it is absent.
-    UniqueRegKey OpenCandidate(const std::wstring& keyPath);
+    // Null when it is absent; the handle belongs to the lookup and stays valid for its life.
+    HKEY OpenCandidate(const std::wstring& keyPath);
+    // `subkey` of `root` for reading in `view` (none: the program's own), opened on first use; null when
+    // it cannot be opened. The handle belongs to the lookup.
+    HKEY OpenKey(HKEY root, REGSAM view, const std::wstring& subkey);
 
     bool Windows64() const { return windows64_; }
 
@@ -87,4 +95,6 @@ private:
     bool windows64_;
     using SubkeyLists = std::map<std::wstring, std::vector<std::wstring>>;  // first-level key -> names
     std::map<HKEY, std::map<REGSAM, SubkeyLists>> subkeyCache;
+    // Root, effective view and lower-cased path: the registry ignores case within one view.
+    std::map<std::tuple<HKEY, REGSAM, std::wstring>, UniqueRegKey> openKeys_;
 };

@@ -41,8 +41,8 @@ RuleResult CheckRegistryValues(RegistryLookup& registry, const std::vector<std::
             std::wstring keyPath, valueName;
             if (!SplitLast(candidate, keyPath, valueName))
                 continue;
-            UniqueRegKey key = registry.OpenCandidate(keyPath);
-            if (key && ValueExists(key.get(), valueName))
+            HKEY key = registry.OpenCandidate(keyPath);
+            if (key && ValueExists(key, valueName))
                 return "REGISTRY VALUE EXISTS";
         }
     }
@@ -55,14 +55,14 @@ RuleResult CheckRegistryValueData(RegistryLookup& registry, const std::vector<st
             std::wstring rest, expected, keyPath, valueName;
             if (!SplitLast(candidate, rest, expected) || !SplitLast(rest, keyPath, valueName))
                 continue;
-            UniqueRegKey key = registry.OpenCandidate(keyPath);
-            if (!key || !ValueExists(key.get(), valueName))
+            HKEY key = registry.OpenCandidate(keyPath);
+            if (!key || !ValueExists(key, valueName))
                 continue;
-            const DWORD type = GetValueType(key.get(), valueName);
+            const DWORD type = GetValueType(key, valueName);
             if (type == 0)
                 continue;
             try {
-                if (ValueDataMatches(type, key.get(), valueName, expected))
+                if (ValueDataMatches(type, key, valueName, expected))
                     return "REGISTRY VALUE DATA MATCHES";
             } catch (const win32::RegistryError&) {
                 // A value that cannot be read as its own type (a DWORD of two bytes, say) holds no data to

@@ -75,20 +75,21 @@ RuleResult MachineFacts::CheckCpu(uint64_t minCpuMhz) {
 RuleResult MachineFacts::CheckRunningProcesses(const std::vector<std::string>& blockingProcesses) {
     if (blockingProcesses.empty())
         return std::nullopt;
-    if (processNames.empty()) {
+    if (!processNames) {
         ++reads_.processes;
+        processNames.emplace();
         UniqueFile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
         if (snapshot) {
             PROCESSENTRY32W entry{};
             entry.dwSize = sizeof entry;
             for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
                  more = Process32NextW(snapshot.get(), &entry))
-                processNames.emplace_back(entry.szExeFile);
+                processNames->emplace_back(entry.szExeFile);
         }
     }
     for (const auto& narrow : blockingProcesses) {
         const std::wstring entry = Utf8ToWide(narrow);
-        for (const auto& name : processNames)
+        for (const auto& name : *processNames)
             if (ProcessNameMatches(entry, name))
                 return "APPLICATION RUNNING";
     }

@@ -11,7 +11,8 @@
 
 #include "eligibility/RuleResult.h"
 
-// Machine facts read once per checker; a failed read is not kept, so the next offer tries again.
+// Machine facts read once per checker; a failed read is not kept, so the next offer tries again. The
+// process list is one snapshot for the checker's life, taken by the first rule that needs it.
 class MachineFacts {
 public:
     RuleResult CheckDiskSpace(uint64_t minDiskMb);
@@ -33,7 +34,7 @@ private:
     std::optional<uint64_t> freeDiskMb;
     std::optional<uint64_t> totalRamMb;
     std::optional<uint32_t> cpuMhz;
-    std::vector<std::wstring> processNames;
+    std::optional<std::vector<std::wstring>> processNames;
     ReadCounts reads_;
 };
 

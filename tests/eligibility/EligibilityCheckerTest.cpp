@@ -246,6 +246,40 @@ TEST_F(OfferLoop, MachineFactsAndSubkeyListsAreReadOncePerChecker) {
     EXPECT_EQ(RegistryOpenCount(), opens);
 }
 
+// Offers naming the same keys share one open per key for the run, and each still gets its own answer from
+// the values under it.
+TEST_F(OfferLoop, KeysAreOpenedOncePerRunAndAnswerEveryOffer) {
+    scratch::SetString(HKEY_LOCAL_MACHINE, VendorPath(), scratch::kView64, L"Mode", L"on");
+    scratch::SetDword(HKEY_LOCAL_MACHINE, VendorPath(), scratch::kView64, L"Level", 3);
+    const std::string v(vendor.begin(), vendor.end());
+    auto checker = MakeChecker(50);
+    const struct {
+        json rules;
+        bool admitted;
+    } offers[] = {
+        {{{"ir", {v}}, {"rvd", {v + "\\mode\\off"}}}, true},
+        {{{"ir", {v}}, {"rvd", {v + "\\mode\\on"}}}, false},
+        {{{"ir", {v}}, {"rvd", {v + "\\level\\3"}}}, false},
+        {{{"ir", {v}}, {"rvn", {v + "\\missing"}}}, true},
+        {{{"ir", {v}}, {"rvn", {v + "\\level"}}}, false},
+        {{{"ir", {v}}, {"rvd", {v + "\\level\\4"}}, {"rvn", {v + "\\other"}}}, true},
+    };
+    unsigned long opensAfterFirst = 0;
+    for (size_t i = 0; i < std::size(offers); ++i) {
+        json rules = offers[i].rules;
+        rules["v"] = static_cast<int>(i);
+        bool limit = false;
+        EXPECT_EQ(checker->IsEligible(Make(Offer("o" + std::to_string(i), rules)), limit, {}), offers[i].admitted)
+            << i;
+        if (i == 0)
+            opensAfterFirst = RegistryOpenCount();
+    }
+    // Every later offer reads keys the first one opened (absent candidates included).
+    EXPECT_EQ(RegistryOpenCount(), opensAfterFirst);
+    EXPECT_EQ(reports, (Reports{"o1: REGISTRY VALUE DATA MATCHES", "o2: REGISTRY VALUE DATA MATCHES",
+                                "o4: REGISTRY VALUE EXISTS"}));
+}
+
 TEST_F(OfferLoop, NumbersThatCannotBeParsedEscapeIsEligible) {
     scratch::SetDword(HKEY_LOCAL_MACHINE, VendorPath(), scratch::kView64, L"Level", 3);
     scratch::SetDword(HKEY_LOCAL_MACHINE, VendorPath(), scratch::kView32, L"Level", 3);

@@ -168,6 +168,56 @@ TEST_F(RegistryLookupTest, ReadRegistryStringTypesAndViews) {
     }
 }
 
+// One lookup holds each key once per hive, view and path: the same path answers from the view and hive
+// each form names, in any order and as often as asked, and asking again opens nothing.
+TEST_F(RegistryLookupTest, CachedKeysKeepEachHiveAndViewApart) {
+    if (!scratch::ExpectWindows64())
+        GTEST_SKIP() << "32-bit Windows has one view";
+    scratch::SetString(HKEY_LOCAL_MACHINE, VendorPath(), kView64, L"Text", L"sixty-four");
+    scratch::SetString(HKEY_LOCAL_MACHINE, VendorPath(), kView32, L"Text", L"thirty-two");
+    scratch::SetString(HKEY_CURRENT_USER, VendorPath(), kView64, L"Text", L"user");
+    scratch::SetDword(HKEY_LOCAL_MACHINE, VendorPath(), kView32, L"Only32", 32);
+    scratch::SetDword(HKEY_CURRENT_USER, VendorPath(), kView64, L"UserOnly", 1);
+
+    using Result = std::pair<bool, std::wstring>;
+    const std::wstring lower = L"software\\" + Lower(vendor);
+    const struct {
+        const wchar_t* hive;
+        std::wstring path;
+        const wchar_t* name;
+        Result expected;
+    } cases[] = {
+        {L"hkey_local_machine", lower, L"Text", {true, L"sixty-four"}},
+        {L"hkey_local_machine", L"software\\wow6432node\\" + Lower(vendor), L"Text", {true, L"thirty-two"}},
+        {L"hkey_local_machine", L"SOFTWARE\\" + vendor, L"Text", {true, L"thirty-two"}},  // the program's view
+        {L"hkey_local_machine", lower, L"Only32", {true, L"32"}},  // not in the 64-bit key: the 32-bit one
+        {L"hkey_current_user", lower, L"Text", {true, L"user"}},
+        {L"hkey_current_user", lower, L"Only32", {false, L""}},
+        {L"hkey_local_machine", lower, L"UserOnly", {false, L""}},
+        {L"hkey_current_user", lower, L"UserOnly", {true, L"1"}},
+    };
+    RegistryLookup lookup;
+    for (int round = 0; round < 2; ++round) {
+        const unsigned long opens = RegistryOpenCount();
+        // Backwards the second time: an answer must not depend on what was asked before it.
+        for (size_t i = 0; i < std::size(cases); ++i) {
+            const auto& c = cases[round == 0 ? i : std::size(cases) - 1 - i];
+            EXPECT_EQ(lookup.ReadRegistryString(c.hive, c.path, c.name), c.expected)
+                << "round " << round << ": " << std::string(c.path.begin(), c.path.end());
+        }
+        if (round == 1) {
+            EXPECT_EQ(RegistryOpenCount(), opens);
+        }
+    }
+    // The key rules see the views apart too: a key of the 32-bit view only.
+    scratch::CreateKey(HKEY_LOCAL_MACHINE, VendorPath(L"Only32"), kView32);
+    RegistryLookup fresh;
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_FALSE(fresh.KeyExists(L"hkey_local_machine\\" + lower + L"\\only32"));
+        EXPECT_TRUE(fresh.KeyExists(L"hkey_local_machine\\software\\wow6432node\\" + Lower(vendor) + L"\\only32"));
+    }
+}
+
 TEST_F(RegistryLookupTest, LayerReadsAndItsErrors) {
     UniqueRegKey key = scratch::CreateKey(HKEY_CURRENT_USER, VendorPath(), kView64);
     scratch::CreateKey(HKEY_CURRENT_USER, VendorPath(L"MixedCase"), kView64);
