@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <cwctype>
 
 #include "win32/Narrow.h"
@@ -201,6 +202,55 @@ HKEY RegistryLookup::OpenKey(HKEY root, REGSAM view, const std::wstring& subkey)
     return entry->second.get();
 }
 
+RegistryValue QueryValue(HKEY key, const std::wstring& name) {
+    RegistryValue value;
+    value.data.resize(256);
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        DWORD size = CheckedNarrow<DWORD>(value.data.size());
+        const LONG result = RegQueryValueExW(key, name.c_str(), nullptr, &value.type, value.data.data(), &size);
+        if (result == ERROR_SUCCESS) {
+            value.data.resize(size);
+            value.found = true;
+            return value;
+        }
+        if (result != ERROR_MORE_DATA)
+            break;
+        value.data.resize(size);  // and again: the value may have grown in between
+    }
+    return RegistryValue{};
+}
+
+std::wstring RegistryValue::AsString() const {
+    if (!found || type != REG_SZ)
+        throw win32::RegistryError("Cannot read string from registry", ERROR_DATATYPE_MISMATCH);
+    const wchar_t* text = reinterpret_cast<const wchar_t*>(data.data());
+    const size_t chars = data.size() / sizeof(wchar_t);
+    return std::wstring(text, std::find(text, text + chars, L'\0'));
+}
+
+DWORD RegistryValue::AsDword() const {
+    DWORD value = 0;
+    if (!found || type != REG_DWORD || data.size() != sizeof value)
+        throw win32::RegistryError("Cannot read DWORD from registry.", ERROR_DATATYPE_MISMATCH);
+    std::memcpy(&value, data.data(), sizeof value);
+    return value;
+}
+
+ULONGLONG RegistryValue::AsQword() const {
+    ULONGLONG value = 0;
+    if (!found || type != REG_QWORD || data.size() != sizeof value)
+        throw win32::RegistryError("Cannot read QWORD from registry.", ERROR_DATATYPE_MISMATCH);
+    std::memcpy(&value, data.data(), sizeof value);
+    return value;
+}
+
+const RegistryValue& RegistryLookup::Value(HKEY key, const std::wstring& name) {
+    auto [entry, added] = values_.try_emplace(std::make_pair(key, ToLowerText(name)));
+    if (added)
+        entry->second = QueryValue(key, name);
+    return entry->second;
+}
+
 bool RegistryLookup::KeyExists(const std::wstring& path) {
     if (HasSoftwarePrefix(path))
         return CachedKeyExists(path);
@@ -272,16 +322,17 @@ std::pair<bool, std::wstring> RegistryLookup::ReadRegistryString(const std::wstr
 
     for (const auto& candidate : candidates) {
         HKEY key = OpenCandidate(candidate);
-        if (!key || !ValueExists(key, valueName))
+        if (!key)
             continue;
+        const RegistryValue& value = Value(key, valueName);
         try {
-            switch (GetValueType(key, valueName)) {
+            switch (value.type) {
                 case REG_SZ:
-                    return {true, ReadStringValue(key, std::wstring(), valueName)};
+                    return {true, value.AsString()};
                 case REG_DWORD:
-                    return {true, std::to_wstring(ReadDwordValue(key, valueName))};
+                    return {true, std::to_wstring(value.AsDword())};
                 case REG_QWORD:
-                    return {true, std::to_wstring(ReadQwordValue(key, valueName))};
+                    return {true, std::to_wstring(value.AsQword())};
                 default:
                     break;
             }

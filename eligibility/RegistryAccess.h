@@ -64,10 +64,23 @@ ULONGLONG ReadQwordValue(HKEY key, const std::wstring& name);
 // Lower-cased names of the direct subkeys, in index order.
 std::vector<std::wstring> EnumerateSubkeys(HKEY key);
 
+// A value as one query gives it: absent (found false, type 0) or its type and bytes.
+struct RegistryValue {
+    bool found = false;
+    DWORD type = 0;
+    std::vector<BYTE> data;
+    // The bytes as that type; win32::RegistryError when they are not (a DWORD of two bytes, say).
+    std::wstring AsString() const;  // up to the first NUL
+    DWORD AsDword() const;
+    ULONGLONG AsQword() const;
+};
+RegistryValue QueryValue(HKEY key, const std::wstring& name);
+
 // Key tests and value reads for one run of the checks. Each key is opened at most once per hive, view and
 // path (absent keys are remembered too) and values are read from those handles; the first-level subkey
 // lists (Software of each hive and view) are enumerated once, so a rule naming an unknown vendor costs no
-// registry call after the first offer. What the registry gains during the run is not seen.
+// registry call after the first offer. Values are queried once per key and name. What the registry gains
+// during the run is not seen.
 class RegistryLookup {
 public:
     explicit RegistryLookup(bool windows64 = Is64BitWindows()) : windows64_(windows64) {}
@@ -86,6 +99,8 @@ public:
     // `subkey` of `root` for reading in `view` (none: the program's own), opened on first use; null when
     // it cannot be opened. The handle belongs to the lookup.
     HKEY OpenKey(HKEY root, REGSAM view, const std::wstring& subkey);
+    // The value `name` of a key this lookup opened, queried on first use.
+    const RegistryValue& Value(HKEY key, const std::wstring& name);
 
     bool Windows64() const { return windows64_; }
 
@@ -97,4 +112,5 @@ private:
     std::map<HKEY, std::map<REGSAM, SubkeyLists>> subkeyCache;
     // Root, effective view and lower-cased path: the registry ignores case within one view.
     std::map<std::tuple<HKEY, REGSAM, std::wstring>, UniqueRegKey> openKeys_;
+    std::map<std::pair<HKEY, std::wstring>, RegistryValue> values_;  // by lower-cased name
 };

@@ -42,7 +42,7 @@ RuleResult CheckRegistryValues(RegistryLookup& registry, const std::vector<std::
             if (!SplitLast(candidate, keyPath, valueName))
                 continue;
             HKEY key = registry.OpenCandidate(keyPath);
-            if (key && ValueExists(key, valueName))
+            if (key && registry.Value(key, valueName).found)
                 return "REGISTRY VALUE EXISTS";
         }
     }
@@ -56,13 +56,13 @@ RuleResult CheckRegistryValueData(RegistryLookup& registry, const std::vector<st
             if (!SplitLast(candidate, rest, expected) || !SplitLast(rest, keyPath, valueName))
                 continue;
             HKEY key = registry.OpenCandidate(keyPath);
-            if (!key || !ValueExists(key, valueName))
+            if (!key)
                 continue;
-            const DWORD type = GetValueType(key, valueName);
-            if (type == 0)
+            const RegistryValue& value = registry.Value(key, valueName);
+            if (!value.found || value.type == 0)
                 continue;
             try {
-                if (ValueDataMatches(type, key, valueName, expected))
+                if (ValueDataMatches(value, expected))
                     return "REGISTRY VALUE DATA MATCHES";
             } catch (const win32::RegistryError&) {
                 // A value that cannot be read as its own type (a DWORD of two bytes, say) holds no data to
@@ -84,6 +84,23 @@ bool ValueDataMatches(DWORD type, HKEY key, const std::wstring& name, const std:
         case REG_QWORD: {
             const ULONGLONG value = ReadQwordValue(key, name);
             return value == StringToULongLong(expected);
+        }
+        default:
+            return false;
+    }
+}
+
+bool ValueDataMatches(const RegistryValue& value, const std::wstring& expected) {
+    switch (value.type) {
+        case REG_SZ:
+            return ToLowerText(value.AsString()) == expected;
+        case REG_DWORD: {
+            const DWORD data = value.AsDword();
+            return data == StringToULong(expected);
+        }
+        case REG_QWORD: {
+            const ULONGLONG data = value.AsQword();
+            return data == StringToULongLong(expected);
         }
         default:
             return false;

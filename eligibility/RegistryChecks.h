@@ -20,6 +20,7 @@ RuleResult CheckRegistryValueData(RegistryLookup& registry, const std::vector<st
 // Case-insensitive for strings, numeric for DWORD and QWORD values. Expected data that is not a number
 // throws the standard conversion errors; a failed read throws win32::RegistryError.
 bool ValueDataMatches(DWORD type, HKEY key, const std::wstring& name, const std::wstring& expected);
+bool ValueDataMatches(const RegistryValue& value, const std::wstring& expected);
 
 struct AppPathEntry {
     HKEY root = nullptr;
