@@ -12,6 +12,7 @@
 #include "events/EventContext.h"
 #include "locale/LanguageManager.h"
 #include "net/DownloadManager.h"
+#include "pagebase/ImageResource.h"
 #include "resources/resource.h"
 #include "win32/Narrow.h"
 #include "win32/RunLog.h"
@@ -40,18 +41,6 @@ bool ReadProduct(const nlohmann::json& i, ConfigurationManager& config) {
     config.productFileName = i.contains("cf") ? OptionalText(i, "cf") : config.productTitle + L".exe";
     config.ispbValue = i.contains("cb") ? i.at("cb").get<std::string>() : std::string();
     return true;
-}
-
-struct StreamRelease {
-    void operator()(IStream* stream) const noexcept { stream->Release(); }
-};
-
-std::shared_ptr<Gdiplus::Image> ImageFromData(const std::vector<unsigned char>& data) {
-    std::unique_ptr<IStream, StreamRelease> stream(SHCreateMemStream(data.data(), CheckedNarrow<UINT>(data.size())));
-    if (!stream)
-        return nullptr;
-    std::shared_ptr<Gdiplus::Image> image(new Gdiplus::Image(stream.get()));
-    return image->GetLastStatus() == Gdiplus::Ok ? image : nullptr;
 }
 
 constexpr std::size_t kMaxOffersConsidered = 100;
@@ -210,7 +199,7 @@ LRESULT LoadingPage::OnRequestComplete() {
         try {
             DownloadManager::GetInstance()->DownloadToMemoryAsync(config->productLogoUrl, [state](DownloadBuffer data) {
                 if (data && !data->empty())
-                    ConfigurationManager::GetInstance()->productLogo = ImageFromData(*data);
+                    ConfigurationManager::GetInstance()->productLogo = DecodeImage(data->data(), data->size());
                 state->Complete();
             });
         } catch (...) {

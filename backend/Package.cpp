@@ -16,6 +16,7 @@
 #include "events/PostJson.h"
 #include "events/ReportQueue.h"
 #include "net/DownloadManager.h"
+#include "pagebase/ImageResource.h"
 #include "win32/Handle.h"
 #include "win32/Narrow.h"
 #include "win32/ProgramView.h"
@@ -48,10 +49,6 @@ std::vector<std::wstring> PathList(const nlohmann::json& ps, const char* key) {
             list.push_back(ExpandFolderPlaceholders(Utf8ToWide(item)));
     return list;
 }
-
-struct StreamRelease {
-    void operator()(IStream* stream) const noexcept { stream->Release(); }
-};
 
 }  // namespace
 
@@ -249,14 +246,9 @@ void Package::DownloadImage(std::function<void()> callback) {
     std::wstring url = ConfigurationManager::GetInstance()->imageBaseUrl + Utf8ToWide(imageName);
     DownloadManager::GetInstance()->DownloadToMemoryAsync(url, [self, callback](DownloadBuffer data) {
         if (data && !data->empty()) {
-            std::unique_ptr<IStream, StreamRelease> stream(
-                SHCreateMemStream(data->data(), CheckedNarrow<UINT>(data->size())));
-            if (stream) {
-                std::shared_ptr<Gdiplus::Bitmap> bitmap(new Gdiplus::Bitmap(stream.get()));
-                if (bitmap->GetLastStatus() == Gdiplus::Ok) {
-                    std::lock_guard<std::mutex> lock(self->packageMutex);
-                    self->image = std::move(bitmap);
-                }
+            if (std::shared_ptr<Gdiplus::Bitmap> bitmap = DecodeImage(data->data(), data->size())) {
+                std::lock_guard<std::mutex> lock(self->packageMutex);
+                self->image = std::move(bitmap);
             }
         }
         if (callback)

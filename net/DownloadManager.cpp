@@ -11,6 +11,7 @@
 #include "config/ConfigurationManager.h"
 #include "net/DownloadSupport.h"
 #include "net/HttpClient.h"
+#include "net/NetLimits.h"
 #include "net/WinInetDownload.h"
 #include "win32/Strings.h"
 #include "win32/WizardMessages.h"
@@ -154,11 +155,40 @@ void DownloadManager::DownloadFileWinHttp(const std::wstring& url, HWND window, 
     result.first = true;
 }
 
-void DownloadManager::DownloadToMemoryOnce(std::wstring& url, int& redirects, std::vector<unsigned char>& data) {
+namespace {
+
+// At most this many image requests at once, over as many kept-alive connections.
+constexpr int kMaxImageConnections = 6;
+
+HttpOptions ImageOptions() {
     HttpOptions options;
     options.agent = kImageAgent;
     options.proxy = ProxyRule::Default;
     options.requestFlags = WINHTTP_FLAG_BYPASS_PROXY_CACHE;
+    return options;
+}
+
+// The one session all image downloads share, so that their connections (and TLS handshakes) are reused.
+// Made on first use, again after a failed attempt; never closed: a worker may still use it at exit.
+HINTERNET ImageSession() {
+    static std::mutex mutex;
+    static HINTERNET session = nullptr;
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!session) {
+        UniqueWinHttp made = OpenHttpSession(ImageOptions(), CurrentNetLimits());
+        DWORD connections = kMaxImageConnections;
+        WinHttpSetOption(made.get(), WINHTTP_OPTION_MAX_CONNS_PER_SERVER, &connections, sizeof connections);
+        WinHttpSetOption(made.get(), WINHTTP_OPTION_MAX_CONNS_PER_1_0_SERVER, &connections, sizeof connections);
+        session = made.release();
+    }
+    return session;
+}
+
+}  // namespace
+
+void DownloadManager::DownloadToMemoryOnce(std::wstring& url, int& redirects, std::vector<unsigned char>& data) {
+    HttpOptions options = ImageOptions();
+    options.session = ImageSession();
     auto exchange = OpenFollowingRedirects(url, redirects, options);
     if (exchange->Status() < 200 || exchange->Status() > 399)
         throw HttpError(StatusFailure(exchange->Status()));
@@ -191,10 +221,11 @@ DownloadBuffer DownloadManager::DownloadToMemory(const std::wstring& url) {
 
 namespace {
 
-// At most four image downloads at once, on workers that end when nothing is left to do.
+// At most six image downloads at once, one per connection of the image session, on workers that end
+// when nothing is left to do.
 class ImageWorkers {
 public:
-    static constexpr int kMaxWorkers = 4;
+    static constexpr int kMaxWorkers = kMaxImageConnections;
 
     void Post(std::function<void()> job) {
         std::lock_guard<std::mutex> lock(mutex_);

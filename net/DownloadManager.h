@@ -30,7 +30,8 @@ public:
                                 const std::wstring& folder);
     // WinHTTP only, two attempts; an empty buffer when both fail.
     DownloadBuffer DownloadToMemory(const std::wstring& url);
-    // Runs DownloadToMemory on one of at most four workers and calls back there; no buffer once cancelled.
+    // Runs DownloadToMemory on one of at most six workers and calls back there; no buffer once cancelled.
+    // Image requests share one kept-alive session.
     void DownloadToMemoryAsync(const std::wstring& url, std::function<void(DownloadBuffer)> callback);
 
     // The target path in the folder; "" (after telling the user) when the folder is missing.

@@ -68,27 +68,42 @@ HttpTarget SplitUrl(const std::wstring& url, bool withQuery) {
     return target;
 }
 
-HttpExchange::HttpExchange(const HttpTarget& target, const HttpOptions& options) {
-    const NetLimits limits = CurrentNetLimits();
-    receiveMs_ = limits.receiveMs;
-    session_.reset(WinHttpOpen(options.agent, AccessType(options.proxy), WINHTTP_NO_PROXY_NAME,
-                               WINHTTP_NO_PROXY_BYPASS, 0));
-    ThrowLastErrorIf<HttpError>(!session_, L"Failed to open HTTP session");
+UniqueWinHttp OpenHttpSession(const HttpOptions& options, const NetLimits& limits) {
+    UniqueWinHttp session(WinHttpOpen(options.agent, AccessType(options.proxy), WINHTTP_NO_PROXY_NAME,
+                                      WINHTTP_NO_PROXY_BYPASS, 0));
+    ThrowLastErrorIf<HttpError>(!session, L"Failed to open HTTP session");
     DWORD protocols = SecureProtocols();
     ThrowLastErrorIf<HttpError>(
-        !WinHttpSetOption(session_.get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols),
+        !WinHttpSetOption(session.get(), WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols),
         L"Failed to set secure protocols");
-    ThrowLastErrorIf<HttpError>(!WinHttpSetTimeouts(session_.get(), AsInt(limits.resolveMs),
+    ThrowLastErrorIf<HttpError>(!WinHttpSetTimeouts(session.get(), AsInt(limits.resolveMs),
                                                     AsInt(limits.connectMs), AsInt(limits.sendMs),
                                                     AsInt(limits.receiveMs)),
                                 L"Failed to set time limits");
+    return session;
+}
 
-    connection_.reset(WinHttpConnect(session_.get(), target.host.c_str(), target.port, 0));
+HttpExchange::HttpExchange(const HttpTarget& target, const HttpOptions& options) {
+    const NetLimits limits = CurrentNetLimits();
+    receiveMs_ = limits.receiveMs;
+    HINTERNET session = options.session;
+    if (!session) {
+        session_ = OpenHttpSession(options, limits);
+        session = session_.get();
+    }
+
+    connection_.reset(WinHttpConnect(session, target.host.c_str(), target.port, 0));
     ThrowLastErrorIf<HttpError>(!connection_, L"Failed to connect");
     DWORD flags = options.requestFlags | (target.secure ? WINHTTP_FLAG_SECURE : 0);
     request_.reset(WinHttpOpenRequest(connection_.get(), options.method, target.path.c_str(), nullptr,
                                       WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, flags));
     ThrowLastErrorIf<HttpError>(!request_, L"Failed to open request");
+    // A shared session keeps the limits it was made with; this request takes today's.
+    if (options.session)
+        ThrowLastErrorIf<HttpError>(!WinHttpSetTimeouts(request_.get(), AsInt(limits.resolveMs),
+                                                        AsInt(limits.connectMs), AsInt(limits.sendMs),
+                                                        AsInt(limits.receiveMs)),
+                                    L"Failed to set time limits");
     // The wait for the response has a limit of its own; without it this Wine's WinHTTP waits for good.
     DWORD responseMs = limits.receiveMs;
     ThrowLastErrorIf<HttpError>(!WinHttpSetOption(request_.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &responseMs,

@@ -36,9 +36,17 @@ struct HttpOptions {
     const wchar_t* agent = nullptr;
     ProxyRule proxy = ProxyRule::ByWindowsVersion;
     DWORD requestFlags = 0;  // WINHTTP_FLAG_SECURE is added for https targets
+    // A session from OpenHttpSession that the request shares (not owned); null: one of its own.
+    HINTERNET session = nullptr;
 };
 
-// One request on a session of its own. Automatic redirects are off: only OpenFollowingRedirects follows them.
+struct NetLimits;
+// A session as every request gets one (agent, proxy, protocols, time limits). Requests that share it
+// reuse its kept-alive connections. Throws HttpError.
+UniqueWinHttp OpenHttpSession(const HttpOptions& options, const NetLimits& limits);
+
+// One request, on a session of its own unless the options name a shared one. Automatic redirects are off:
+// only OpenFollowingRedirects follows them.
 class HttpExchange {
 public:
     HttpExchange(const HttpTarget& target, const HttpOptions& options);

@@ -1,11 +1,13 @@
 #include "pagebase/ImageResource.h"
 
 #include <objidl.h>
+#include <shlwapi.h>
 #include <gdiplus.h>
 
 #include <cstring>
 
 #include "win32/Handle.h"
+#include "win32/Narrow.h"
 
 namespace {
 
@@ -47,4 +49,29 @@ std::shared_ptr<Gdiplus::Bitmap> LoadImageResource(HMODULE module, int id, const
     if (bitmap->GetLastStatus() != Gdiplus::Ok)
         return {};
     return bitmap;
+}
+
+std::shared_ptr<Gdiplus::Bitmap> DecodeImage(const unsigned char* bytes, size_t size) {
+    if (!bytes || size == 0)
+        return {};
+    std::unique_ptr<IStream, ComRelease> stream(SHCreateMemStream(bytes, CheckedNarrow<UINT>(size)));
+    if (!stream)
+        return {};
+    auto source = std::make_shared<Gdiplus::Bitmap>(stream.get());
+    if (source->GetLastStatus() != Gdiplus::Ok)
+        return {};
+    const UINT width = source->GetWidth(), height = source->GetHeight();
+    if (width == 0 || height == 0)
+        return {};
+    // GDI+ may decode a stream only when it is first drawn, and draws premultiplied pixels fastest:
+    // copy the picture into such a bitmap here, not on the window thread at its first paint.
+    auto decoded = std::make_shared<Gdiplus::Bitmap>(static_cast<INT>(width), static_cast<INT>(height),
+                                                     PixelFormat32bppPARGB);
+    if (decoded->GetLastStatus() != Gdiplus::Ok)
+        return source;
+    Gdiplus::Graphics graphics(decoded.get());
+    graphics.SetCompositingMode(Gdiplus::CompositingModeSourceCopy);
+    if (graphics.DrawImage(source.get(), 0, 0, static_cast<INT>(width), static_cast<INT>(height)) != Gdiplus::Ok)
+        return source;
+    return decoded;
 }

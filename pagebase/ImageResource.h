@@ -1,4 +1,4 @@
-// PNG pictures compiled into a module, decoded into GDI+ bitmaps.
+// Pictures decoded into GDI+ bitmaps: PNG resources of a module, and bytes downloaded by a worker.
 #pragma once
 #include <windows.h>
 
@@ -11,3 +11,8 @@ class Bitmap;
 // The picture stored as resource `id` of type `typeName` in `module`; empty when it is missing or
 // cannot be decoded. GDI+ must be running.
 std::shared_ptr<Gdiplus::Bitmap> LoadImageResource(HMODULE module, int id, const wchar_t* typeName);
+
+// The picture in `bytes` (any format GDI+ reads), fully decoded into a 32-bit premultiplied bitmap that
+// owns its pixels: meant for a worker thread, so that the window thread only draws it. Empty when the
+// bytes are no picture. GDI+ must be running.
+std::shared_ptr<Gdiplus::Bitmap> DecodeImage(const unsigned char* bytes, size_t size);

@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
+#include <vector>
+
 #include "pagebase/ImageResource.h"
 #include "pagebase/StaticFromImage.h"
 #include "win32/Handle.h"
@@ -129,4 +133,29 @@ TEST_F(GdiplusTest, WithoutAnImageNothingIsDrawnAndTheImageIsShared) {
     EXPECT_EQ(picture.GetHwnd(), nullptr);
     DestroyWindow(parent);
     UnregisterClassW(parentClass.lpszClassName, parentClass.hInstance);
+}
+
+// Bytes from the network decoded on a worker: a complete premultiplied bitmap that keeps nothing of the
+// caller's buffer, or nothing at all for bytes that are no picture.
+TEST_F(GdiplusTest, DecodedBytesOwnTheirPixels) {
+    HRSRC info = FindResourceW(nullptr, MAKEINTRESOURCEW(103), L"IMAGE_BLOB3");
+    ASSERT_TRUE(info);
+    const auto* png = static_cast<const unsigned char*>(LockResource(LoadResource(nullptr, info)));
+    auto bytes = std::make_unique<std::vector<unsigned char>>(png, png + SizeofResource(nullptr, info));
+    std::shared_ptr<Gdiplus::Bitmap> picture = DecodeImage(bytes->data(), bytes->size());
+    std::fill(bytes->begin(), bytes->end(), 0);
+    bytes.reset();
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->GetPixelFormat(), PixelFormat32bppPARGB);
+    EXPECT_EQ(picture->GetWidth(), 512u);
+    Gdiplus::Color centre, disc;
+    ASSERT_EQ(picture->GetPixel(256, 256, &centre), Gdiplus::Ok);
+    ASSERT_EQ(picture->GetPixel(256, 60, &disc), Gdiplus::Ok);
+    EXPECT_TRUE(IsWhite(RGB(centre.GetR(), centre.GetG(), centre.GetB())));
+    EXPECT_TRUE(IsRed(RGB(disc.GetR(), disc.GetG(), disc.GetB())));
+
+    const unsigned char text[] = "<html>not a picture</html>";
+    EXPECT_FALSE(DecodeImage(text, sizeof text));
+    EXPECT_FALSE(DecodeImage(png, 0));
+    EXPECT_FALSE(DecodeImage(nullptr, 16));
 }
