@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <algorithm>
-#include <locale>
 #include <mutex>
 #include <thread>
 
@@ -66,10 +64,9 @@ std::unique_ptr<nlohmann::json> ApiManager::RequestConfiguration() {
         std::this_thread::sleep_for(retryPause_);
     }
 
-    const auto& classic = std::locale::classic();
-    bool blank = std::all_of(response.begin(), response.end(),
-                             [&](char c) { return std::isspace(c, classic); });
-    if (blank)
+    // Blank means only the classic locale's white space (no std::locale: it would bring the library's
+    // whole locale machinery into the program).
+    if (response.find_first_not_of(" \t\n\v\f\r") == std::string::npos)
         throw TrelvoException("Empty configuration response");
 
     nlohmann::json parsed = nlohmann::json::parse(response, nullptr, true, false);

@@ -1,15 +1,19 @@
 #include "install/InstallPlan.h"
 
 #include <algorithm>
-#include <regex>
 
 #include "win32/Strings.h"
 
 namespace {
 
-// Longer locations are not matched: the library's matcher recurses once per character and would run
-// out of stack on a hostile address. No real host name comes near this.
-constexpr size_t kLongestMatchedHost = 1024;
+// Far above any real host name (253 characters at most): a longer one is hostile, not an address.
+constexpr size_t kLongestHost = 1024;
+
+// The pattern's \w, '.' and '-', in the classic locale.
+bool IsHostCharacter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '.' ||
+           c == '-';
+}
 
 constexpr FamilyRules kIsvRules{L"DownloadPageISV", true, "PAGE_ERROR_TITLE", "PAGE_ERROR_TEXT"};
 constexpr FamilyRules kDlmRules{L"DownloadPageDLM", false, "PAGE_DOWNLOAD_ERROR_TITLE", "PAGE_DOWNLOAD_ERROR_DESC"};
@@ -19,29 +23,34 @@ constexpr const char* kExecFailed = "EXEC FAILED: ";
 
 }  // namespace
 
+// The address pattern ^((http|https)://)?([\w.-]+)(\.[\w.-]+)+([/?#].*)?$ without a regular expression
+// engine: the host is the run of word characters, dots and hyphens up to the first '/', '?' or '#' (or
+// the end), and it matches when a dot stands inside it with at least one character on either side;
+// the tail, like ECMAScript's ".", may hold anything but a line break.
 bool IsAbsoluteUrl(const std::wstring& location) {
-    static const std::regex pattern(R"(^((http|https):\/\/)?([\w.-]+)(\.[\w.-]+)+([\/?#].*)?$)");
-    std::string text = WideToAnsi(location);
-    // The tail after the host is ".*": only its line breaks matter, so the matcher sees the scheme, the
-    // host and the tail's first character only.
+    const std::string text = WideToAnsi(location);
     size_t hostStart = 0;
     if (text.compare(0, 7, "http://") == 0)
         hostStart = 7;
     else if (text.compare(0, 8, "https://") == 0)
         hostStart = 8;
-    const size_t tailStart = text.find_first_of("/?#", hostStart);
-    if (tailStart != std::string::npos) {
-        if (text.find_first_of("\r\n", tailStart) != std::string::npos)
-            return false;
-        text.resize(tailStart + 1);
-    }
+    size_t tailStart = text.find_first_of("/?#", hostStart);
+    if (tailStart == std::string::npos)
+        tailStart = text.size();
+    else if (text.find_first_of("\r\n", tailStart) != std::string::npos)
+        return false;
     // A location that names its scheme is a URL even when its host has no dot (localhost, an intranet
     // name) or carries a port, neither of which the pattern allows.
     if (hostStart > 0)
         return true;
-    if (text.size() > kLongestMatchedHost + 1)
+    const size_t hostLength = tailStart;
+    if (hostLength > kLongestHost)
         return false;
-    return std::regex_match(text, pattern);
+    for (size_t i = 0; i < hostLength; ++i)
+        if (!IsHostCharacter(text[i]))
+            return false;
+    const size_t innerDot = hostLength < 3 ? std::string::npos : text.find('.', 1);
+    return innerDot != std::string::npos && innerDot + 1 < hostLength;
 }
 
 std::wstring ResolveDownloadUrl(const std::wstring& location, const std::wstring& baseUrl) {

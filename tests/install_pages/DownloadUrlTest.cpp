@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <regex>
+#include <string>
+
 #include "install/DownloadPageBase.h"
 #include "install/FinishPageDlm.h"
 
@@ -27,11 +30,39 @@ const UrlCase kUrlCases[] = {
     {L"a.", false},
     {L"https://cdn.example.test/a\nb", false},  // "." does not cross a line break
     {L"", false},
+    {L"a..b", true},          // the dot's neighbours may be dots themselves
+    {L"-._/x", true},
+    {L"ab.?x", false},        // the host ends at '?', leaving its dot last
+    {L"a.b#frag", true},
+    {L"a b.c/setup.exe", false},
+    {L"a.b\r", false},
+    {L"\u00e9.example.test/setup.exe", false},  // \w is ASCII only
+    {L"cdn.example.test:8443/setup.exe", false},
 };
 
 TEST(DownloadUrlTest, AbsoluteLocationsFollowThePattern) {
     for (const auto& c : kUrlCases)
         EXPECT_EQ(IsAbsoluteUrl(c.location), c.absolute) << std::string(c.location, c.location + wcslen(c.location));
+}
+
+// Every short location over the characters that steer the pattern is judged as the regular expression
+// judges it (the library's matcher serves as the reference here only).
+TEST(DownloadUrlTest, SchemelessLocationsMatchThePatternExactly) {
+    const std::regex pattern(R"(^((http|https):\/\/)?([\w.-]+)(\.[\w.-]+)+([\/?#].*)?$)");
+    const char alphabet[] = "a_.-/?# \n";
+    const size_t letters = sizeof alphabet - 1;
+    for (size_t length = 0; length <= 5; ++length) {
+        size_t combinations = 1;
+        for (size_t i = 0; i < length; ++i)
+            combinations *= letters;
+        for (size_t n = 0; n < combinations; ++n) {
+            std::string text;
+            for (size_t rest = n, i = 0; i < length; ++i, rest /= letters)
+                text += alphabet[rest % letters];
+            const bool expected = std::regex_match(text, pattern);
+            ASSERT_EQ(IsAbsoluteUrl(std::wstring(text.begin(), text.end())), expected) << text;
+        }
+    }
 }
 
 TEST(DownloadUrlTest, RelativeLocationsGetTheBaseUrl) {
