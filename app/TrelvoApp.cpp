@@ -7,9 +7,8 @@
 #include "app/TrelvoDlg.h"
 #include "config/ConfigurationManager.h"
 #include "events/ReportQueue.h"
-#include "win32/RunLog.h"
 #include "win32/ProgramView.h"
-#include "win32/SystemLibrary.h"
+#include "win32/RunLog.h"
 #include "win32/WindowsVersion.h"
 
 namespace {
@@ -31,10 +30,6 @@ bool CTrelvoApp::InitInstance() {
     controls.dwSize = sizeof controls;  // 8
     controls.dwICC = ICC_WIN95_CLASSES;  // 0xFF
     InitCommonControlsEx(&controls);
-
-    richEdit_.reset(LoadSystemLibrary(L"riched32.dll"));
-    if (!richEdit_)
-        return false;
 
     Gdiplus::GdiplusStartupInput input;  // version 1, no debug callback, background thread and codecs on
     gdiplusStarted_ = Gdiplus::GdiplusStartup(&gdiplusToken_, &input, nullptr) == Gdiplus::Ok;

@@ -2,8 +2,6 @@
 #pragma once
 #include <windows.h>
 
-#include "win32/Handle.h"
-
 class CTrelvoApp {
 public:
     CTrelvoApp();
@@ -18,7 +16,6 @@ private:
     // The log first, so that it sees the whole run; the machine id never appears in it.
     void StartRunLog();
 
-    UniqueModule richEdit_;
     ULONG_PTR gdiplusToken_ = 0;
     bool gdiplusStarted_ = false;
 };

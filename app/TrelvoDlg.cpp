@@ -21,6 +21,7 @@
 #include "resources/resource.h"
 #include "win32/RunLog.h"
 #include "win32/SystemError.h"
+#include "win32/SystemLibrary.h"
 #include "win32/WizardMessages.h"
 
 namespace {
@@ -262,6 +263,10 @@ LRESULT CTrelvoDlg::OnLoadCompleteMessage() {
                                                ProductReportId(config->wizardType, config->productTitle,
                                                                config->productId));
 
+    // The license page's rich edit control is the first to need its library: loaded here, well after the
+    // first page has shown, and from System32 only. Without it that page cannot be made: the error page.
+    if (!richEdit_)
+        richEdit_.reset(LoadSystemLibrary(L"riched32.dll"));
     for (const PageEntry& entry : BuildRestOfPageList(config->wizardType, CurrentPageSwitches(), offers_.size()))
         AddPage(entry);
     OnButton(ButtonType::Next);

@@ -64,6 +64,7 @@ private:
     std::size_t CountSkippedProductPages();
     void SetCloseEntry(CloseEntry change);
 
+    UniqueModule richEdit_;  // for the license page's control; outlives every page
     HICON icon_ = nullptr;  // shared resource icon: not destroyed
     std::vector<std::unique_ptr<IPage>> pages_;
     std::size_t currentIndex_ = 0;

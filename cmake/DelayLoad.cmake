@@ -1,5 +1,6 @@
 # System DLLs outside Windows' known list are delay-loaded: they load at first use, after the program
 # has limited the DLL search to System32, so a file of the same name beside the program is never taken.
+# The shell is delay-loaded too: no first page needs it, so it stays out of the start-up.
 # GNU ld has no /DELAYLOAD; each delay-import library is made by dlltool from the functions that the
 # toolchain's own import library lists. Sets FENNIX_DELAY_IMPORT_LIBS to the libraries' paths.
 

@@ -3,6 +3,7 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
+#include <cstring>
 #include <ctime>
 #include <map>
 #include <memory>
@@ -153,30 +154,29 @@ std::string ReadMachineGuid(const std::string& keyPath) {
     return buffer;
 }
 
+// Read in place rather than through VerQueryValueW, which would load version.dll before the window
+// shows. The block opens with three WORDs and its key, "VS_VERSION_INFO"; the fixed part follows at
+// the next 32-bit boundary.
 std::string GetSetupVersion() {
     HMODULE module = GetModuleHandleW(nullptr);
     HRSRC info = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(16) /* RT_VERSION */);
     if (!info)
         return {};
-    DWORD size = SizeofResource(module, info);
+    const DWORD size = SizeofResource(module, info);
     HGLOBAL loaded = LoadResource(module, info);
-    const void* data = loaded ? LockResource(loaded) : nullptr;
-    if (!data || size == 0)
+    const auto* block = static_cast<const BYTE*>(loaded ? LockResource(loaded) : nullptr);
+    constexpr wchar_t kKey[] = L"VS_VERSION_INFO";
+    constexpr size_t kKeyOffset = 3 * sizeof(WORD);
+    constexpr size_t kFixedOffset = (kKeyOffset + sizeof kKey + 3) & ~size_t{3};
+    if (!block || size < kFixedOffset + sizeof(VS_FIXEDFILEINFO) ||
+        memcmp(block + kKeyOffset, kKey, sizeof kKey) != 0)
         return {};
-
-    // VerQueryValueW may write into the block, so it gets a copy rather than the mapped resource.
-    UniqueLocal copy(LocalAlloc(LMEM_FIXED, size));
-    if (!copy)
+    VS_FIXEDFILEINFO fixed;
+    memcpy(&fixed, block + kFixedOffset, sizeof fixed);
+    if (fixed.dwSignature != VS_FFI_SIGNATURE)
         return {};
-    memcpy(copy.get(), data, size);
-
-    VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT fixedSize = 0;
-    if (!VerQueryValueW(copy.get(), L"\\", reinterpret_cast<void**>(&fixed), &fixedSize) || !fixed ||
-        fixedSize < sizeof(VS_FIXEDFILEINFO))
-        return {};
-    return std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." + std::to_string(LOWORD(fixed->dwFileVersionMS)) +
-           "." + std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." + std::to_string(LOWORD(fixed->dwFileVersionLS));
+    return std::to_string(HIWORD(fixed.dwFileVersionMS)) + "." + std::to_string(LOWORD(fixed.dwFileVersionMS)) +
+           "." + std::to_string(HIWORD(fixed.dwFileVersionLS)) + "." + std::to_string(LOWORD(fixed.dwFileVersionLS));
 }
 
 std::wstring CreatePrivateTempFolder() {

@@ -101,10 +101,10 @@ void LanguageManager::FillLanguageCombo(HWND combo, const std::vector<int>& reso
     int selected = 0;
     int entries = 0;
     for (int id : resourceIds) {
-        tinyxml2::XMLDocument document;
-        if (!LoadLocaleResource(id, document))
+        const tinyxml2::XMLDocument* document = ParsedResource(id);
+        if (!document)
             continue;
-        const tinyxml2::XMLElement* root = document.FirstChildElement("Locale");
+        const tinyxml2::XMLElement* root = document->FirstChildElement("Locale");
         if (!root)
             continue;
         const char* localeName = root->Attribute("name");
@@ -131,10 +131,10 @@ bool LanguageManager::SetLanguage(const std::wstring& displayName) {
     auto resource = resourceByLanguage_.find(displayName);
     if (resource == resourceByLanguage_.end())
         return false;
-    tinyxml2::XMLDocument document;
-    if (!LoadLocaleResource(resource->second, document))
+    const tinyxml2::XMLDocument* document = ParsedResource(resource->second);
+    if (!document)
         return false;
-    LoadLocaleDocument(document);
+    LoadLocaleDocument(*document);
 
     // A copy: a page may, in principle, come or go while the texts are applied.
     const std::vector<TextClient*> pages = pages_;
@@ -198,11 +198,21 @@ bool LanguageManager::LoadLocaleDocument(const tinyxml2::XMLDocument& document) 
     return true;
 }
 
+const tinyxml2::XMLDocument* LanguageManager::ParsedResource(int id) {
+    auto found = parsed_.find(id);
+    if (found != parsed_.end())
+        return found->second.get();
+    auto document = std::make_unique<tinyxml2::XMLDocument>();
+    if (!LoadLocaleResource(id, *document))
+        return nullptr;
+    return parsed_.emplace(id, std::move(document)).first->second.get();
+}
+
 void LanguageManager::LoadSharedDocument() {
-    tinyxml2::XMLDocument shared;
-    if (!LoadLocaleResource(kSharedDocumentId, shared))
+    const tinyxml2::XMLDocument* shared = ParsedResource(kSharedDocumentId);
+    if (!shared)
         return;
-    for (const tinyxml2::XMLElement* element = shared.FirstChildElement(); element;
+    for (const tinyxml2::XMLElement* element = shared->FirstChildElement(); element;
          element = element->NextSiblingElement()) {
         // An element without text would be no text at all: leave the key undefined.
         if (const char* text = ElementText(element))

@@ -66,11 +66,15 @@ private:
     void ShowFailure(const std::wstring& message) const;
     void ShowParseFailure(const std::string& detail) const;
     void LoadSharedDocument();
+    // The resource's document, parsed on first use and kept for the run; null (message shown) when
+    // it cannot be found or parsed.
+    const tinyxml2::XMLDocument* ParsedResource(int id);
 
     const Dialog* owner_;
     std::shared_ptr<ConfigurationManager> config_;
     std::map<std::wstring, int> resourceByLanguage_;
     std::map<std::wstring, std::wstring> localeByLanguage_;
     std::vector<TextClient*> pages_;
+    std::map<int, std::unique_ptr<tinyxml2::XMLDocument>> parsed_;
     LocaleTexts texts_;
 };

@@ -5,6 +5,8 @@
 #include <gdiplus.h>
 
 #include <cstring>
+#include <map>
+#include <utility>
 
 #include "win32/Handle.h"
 #include "win32/Narrow.h"
@@ -74,4 +76,15 @@ std::shared_ptr<Gdiplus::Bitmap> DecodeImage(const unsigned char* bytes, size_t 
     if (graphics.DrawImage(source.get(), 0, 0, static_cast<INT>(width), static_cast<INT>(height)) != Gdiplus::Ok)
         return source;
     return decoded;
+}
+
+std::shared_ptr<Gdiplus::Bitmap> SharedImageResource(int id, const wchar_t* typeName) {
+    static std::map<std::pair<int, std::wstring>, std::weak_ptr<Gdiplus::Bitmap>> decoded;
+    std::weak_ptr<Gdiplus::Bitmap>& slot = decoded[{id, typeName}];
+    std::shared_ptr<Gdiplus::Bitmap> bitmap = slot.lock();
+    if (!bitmap) {
+        bitmap = LoadImageResource(GetModuleHandleW(nullptr), id, typeName);
+        slot = bitmap;
+    }
+    return bitmap;
 }

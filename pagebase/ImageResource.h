@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <string>
 
 namespace Gdiplus {
 class Bitmap;
@@ -16,3 +17,7 @@ std::shared_ptr<Gdiplus::Bitmap> LoadImageResource(HMODULE module, int id, const
 // owns its pixels: meant for a worker thread, so that the window thread only draws it. Empty when the
 // bytes are no picture. GDI+ must be running.
 std::shared_ptr<Gdiplus::Bitmap> DecodeImage(const unsigned char* bytes, size_t size);
+
+// The same picture from the program's own resources, decoded once for as long as anything holds it:
+// controls that show one picture share one bitmap. Window thread only.
+std::shared_ptr<Gdiplus::Bitmap> SharedImageResource(int id, const wchar_t* typeName);

@@ -17,17 +17,34 @@ bool CStaticFromImage::Attach(HWND control) {
 void CStaticFromImage::Detach() { EndSubclass(hwnd_, SubclassProc); }
 
 void CStaticFromImage::SetImage(std::shared_ptr<Gdiplus::Image> image) {
+    pending_ = false;
     image_ = std::move(image);
     if (hwnd_)
         InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
 void CStaticFromImage::LoadImage(int resourceId, const wchar_t* typeName) {
-    SetImage(LoadImageResource(GetModuleHandleW(nullptr), resourceId, typeName));
+    SetImage(nullptr);
+    pending_ = true;
+    pendingId_ = resourceId;
+    pendingType_ = typeName;
+}
+
+const std::shared_ptr<Gdiplus::Image>& CStaticFromImage::GetImage() {
+    DecodePending();
+    return image_;
+}
+
+void CStaticFromImage::DecodePending() {
+    if (!pending_)
+        return;
+    pending_ = false;
+    image_ = SharedImageResource(pendingId_, pendingType_.c_str());
 }
 
 void CStaticFromImage::OnPaint() {
     PAINTSTRUCT paint;
+    DecodePending();
     HDC dc = BeginPaint(hwnd_, &paint);
     if (image_) {
         RECT client;

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <string>
 
 namespace Gdiplus {
 class Image;
@@ -21,9 +22,11 @@ public:
 
     // Stores the image (releasing the previous one) and repaints the control.
     void SetImage(std::shared_ptr<Gdiplus::Image> image);
-    // Loads a picture from the program's own resources; a missing or broken one leaves the control empty.
+    // Shows a picture from the program's own resources, decoded when the control first paints (a page
+    // that never shows decodes nothing); a missing or broken one leaves the control empty.
     void LoadImage(int resourceId, const wchar_t* typeName);
-    const std::shared_ptr<Gdiplus::Image>& GetImage() const { return image_; }
+    // The image shown, decoding a picture still waiting for the first paint.
+    const std::shared_ptr<Gdiplus::Image>& GetImage();
 
 private:
     static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
@@ -31,6 +34,11 @@ private:
     void Detach();
     void OnPaint();
 
+    void DecodePending();
+
     HWND hwnd_ = nullptr;
     std::shared_ptr<Gdiplus::Image> image_;
+    bool pending_ = false;  // a resource picture not yet decoded
+    int pendingId_ = 0;
+    std::wstring pendingType_;
 };

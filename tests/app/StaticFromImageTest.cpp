@@ -54,6 +54,27 @@ TEST_F(GdiplusTest, LoaderDecodesTheCompiledImages) {
     EXPECT_FALSE(LoadImageResource(GetModuleHandleW(nullptr), 101, L"LOCALE"));
 }
 
+// A picture is decoded when first wanted, once for every control that shows it while one holds it.
+TEST_F(GdiplusTest, ControlsShowingOnePictureShareOneDecodedBitmap) {
+    CStaticFromImage first, second, other;
+    first.LoadImage(102, L"IMAGE_BLOB2");
+    second.LoadImage(102, L"IMAGE_BLOB2");
+    other.LoadImage(103, L"IMAGE_BLOB3");
+    ASSERT_TRUE(first.GetImage());
+    EXPECT_EQ(first.GetImage(), second.GetImage());
+    ASSERT_TRUE(other.GetImage());
+    EXPECT_NE(other.GetImage(), first.GetImage());
+    EXPECT_EQ(other.GetImage()->GetWidth(), 512u);
+
+    // Once no control holds it, the next one decodes it anew rather than finding a dangling one.
+    first.SetImage(nullptr);
+    second.SetImage(nullptr);
+    CStaticFromImage later;
+    later.LoadImage(102, L"IMAGE_BLOB2");
+    ASSERT_TRUE(later.GetImage());
+    EXPECT_EQ(later.GetImage()->GetWidth(), 512u);
+}
+
 // The 512-pixel cross drawn into controls of two shapes: always scaled to the whole client area.
 TEST_F(GdiplusTest, PictureFillsTheControlWhateverItsShape) {
     HWND window = CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, 300, 200, nullptr,

@@ -63,7 +63,7 @@ protected:
     static void SetUpTestSuite() {
         INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
         InitCommonControlsEx(&controls);
-        LoadLibraryW(L"RICHED32.DLL");  // as the program does before the wizard window exists
+        LoadLibraryW(L"RICHED32.DLL");  // the program loads it once loading ends; AddPages skips that
         Gdiplus::GdiplusStartupInput input;
         Gdiplus::GdiplusStartup(&gdiplusToken, &input, nullptr);
     }

@@ -282,6 +282,24 @@ TEST_F(LanguageManagerTest, UserLanguageIsPreselectedAndLoaded) {
     }
 }
 
+// Documents are parsed once per run and kept: each switch still gives that language's texts alone.
+TEST_F(LanguageManagerTest, SwitchingBackAndForthGivesEachLanguageItsOwnTexts) {
+    auto config = MakeConfig();
+    LanguageManager manager(nullptr, config);
+    ComboHost host;
+    manager.FillLanguageCombo(host.combo);
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_TRUE(manager.SetLanguage(L"espa\u00f1ol"));
+        EXPECT_EQ(manager.GetString("BUTTON_NEXT"), L"Siguiente");
+        EXPECT_EQ(manager.GetString("BUTTON_AGREE"), L"");  // nothing left from the English texts
+        EXPECT_EQ(config->localeName, L"es");
+        ASSERT_TRUE(manager.SetLanguage(L"English"));
+        EXPECT_EQ(manager.GetString("BUTTON_NEXT"), L"Next");
+        EXPECT_EQ(manager.GetString("BUTTON_AGREE"), L"Agree");
+        EXPECT_TRUE(manager.Texts().count("LICENSE_EULA"));  // the shared document, every time
+    }
+}
+
 TEST_F(LanguageManagerTest, SelectorHiddenOnlyInTheBrandedWizard) {
     for (bool branded : {true, false}) {
         auto config = MakeConfig();
