@@ -2,12 +2,13 @@
 
 #include <windows.h>
 #include <shellapi.h>
+#include <shlwapi.h>
 
 #include "win32/Handle.h"
 
 std::wstring LogPathArgument(const wchar_t* commandLine) {
-    if (!commandLine || !*commandLine)
-        return {};
+    if (!commandLine || !StrStrIW(commandLine, L"/log="))
+        return {};  // the shell's splitter only when needed: it would load shell32 at every start
     int count = 0;
     UniqueLocal arguments(CommandLineToArgvW(commandLine, &count));
     if (!arguments)
