@@ -17,19 +17,22 @@ namespace {
 // Windows' folder windows and Wine's.
 bool IsFolderWindowClass(const std::wstring& name) { return name == L"CabinetWClass" || name == L"ExplorerWClass"; }
 
+struct FolderSearch {
+    const std::wstring* title;
+    std::vector<HWND> found;
+};
+
+// A named callback: the 32-bit callback convention takes no lambda.
+BOOL CALLBACK CollectFolderWindow(HWND hwnd, LPARAM parameter) {
+    auto* s = reinterpret_cast<FolderSearch*>(parameter);
+    if (IsWindowVisible(hwnd) && IsFolderWindowClass(ClassName(hwnd)) && WindowText(hwnd) == *s->title)
+        s->found.push_back(hwnd);
+    return TRUE;
+}
+
 std::vector<HWND> FolderWindows(const std::wstring& title) {
-    struct Search {
-        const std::wstring* title;
-        std::vector<HWND> found;
-    } search{&title, {}};
-    EnumWindows(
-        [](HWND hwnd, LPARAM parameter) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(parameter);
-            if (IsWindowVisible(hwnd) && IsFolderWindowClass(ClassName(hwnd)) && WindowText(hwnd) == *s->title)
-                s->found.push_back(hwnd);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    FolderSearch search{&title, {}};
+    EnumWindows(CollectFolderWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
