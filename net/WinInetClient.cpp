@@ -1,6 +1,8 @@
 #include "net/WinInetClient.h"
 
 #include <algorithm>
+#include <memory>
+#include <thread>
 #include <vector>
 
 #include "net/DownloadSupport.h"
@@ -36,6 +38,40 @@ void SetTransferLimits(HINTERNET handle) {
     SetLimit(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, limits.receiveMs);
 }
 
+// HttpSendRequest with a deadline of our own: some WinINet versions wait for a silent TLS handshake
+// without any limit. The call runs on a thread of its own; at the deadline the caller goes on with a
+// time-out and leaves the request's handles to that thread, which closes them once the call returns
+// (closing the internet handle ends the call where WinINet allows it).
+bool SendWithDeadline(WinInetResponse& response, const std::wstring& headers, DWORD deadlineMs, DWORD& error) {
+    struct Call {
+        UniqueWinInet connection;
+        UniqueWinInet request;
+        std::wstring headers;
+        UniqueKernelHandle done{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+        BOOL sent = FALSE;
+        DWORD error = 0;
+    };
+    auto call = std::make_shared<Call>();
+    ThrowLastErrorIf<HttpError>(!call->done, kOpenFailure);
+    call->headers = headers;
+    const HINTERNET request = response.request.get();
+    std::thread([call, request] {
+        call->sent = HttpSendRequestW(request, call->headers.empty() ? nullptr : call->headers.c_str(),
+                                      call->headers.empty() ? 0 : static_cast<DWORD>(-1L), nullptr, 0);
+        call->error = GetLastError();
+        SetEvent(call->done.get());
+    }).detach();
+    if (WaitForSingleObject(call->done.get(), deadlineMs) == WAIT_OBJECT_0) {
+        error = call->error;
+        return call->sent != FALSE;
+    }
+    // The thread may still be inside the call: the handles become its to close.
+    call->request = std::move(response.request);
+    call->connection = std::move(response.connection);
+    error = ERROR_INTERNET_TIMEOUT;
+    return false;
+}
+
 // Connect, open and send one request by hand: InternetOpenUrl would send before the limits could be set.
 WinInetResponse SendGet(HINTERNET internet, const std::wstring& url, const std::wstring& headers) {
     URL_COMPONENTSW parts{};
@@ -67,9 +103,10 @@ WinInetResponse SendGet(HINTERNET internet, const std::wstring& url, const std::
     ThrowLastErrorIf<HttpError>(!response.request, kOpenFailure);
     SetTransferLimits(response.request.get());
     const ULONGLONG start = GetTickCount64();
-    if (!HttpSendRequestW(response.request.get(), headers.empty() ? nullptr : headers.c_str(),
-                          headers.empty() ? 0 : static_cast<DWORD>(-1L), nullptr, 0))
-        ThrowSystemError<HttpError>(kOpenFailure, TimeoutAware(GetLastError(), start, CurrentNetLimits().receiveMs));
+    const NetLimits limits = CurrentNetLimits();
+    DWORD error = 0;
+    if (!SendWithDeadline(response, headers, limits.connectMs + limits.receiveMs, error))
+        ThrowSystemError<HttpError>(kOpenFailure, TimeoutAware(error, start, limits.receiveMs));
     return response;
 }
 

@@ -916,10 +916,11 @@ TEST_F(InstallWizardTest, ParametersOutsideAsciiReachTheInstallerUnchanged) {
     ASSERT_TRUE(Finish(finish));
 }
 
-// A product location that accepts and never answers ends each transport at its time limit (30 s of
-// silence each, the fallback's pause between them): the error page comes, long before the server
-// would give up.
+// A product location that accepts and never answers ends each transport at its time limit (a tenth of
+// the shipped 30 s here; full_time_limit_test waits the full length), the fallback's pause between them:
+// the error page comes, long before the server would give up.
 TEST_F(InstallWizardTest, ProductLocationThatNeverAnswersReachesTheErrorPage) {
+    UseQuickWizard();
     json routes = json::array({{{"path", kProductRoute}, {"fault", "hang"}, {"hang_seconds", 60}}});
     StartAndAnswer(json::array(), routes);
     HWND error = WaitForLastPage(100000);

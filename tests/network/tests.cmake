@@ -19,6 +19,10 @@ set_property(TEST network_test.win64 APPEND PROPERTY RESOURCE_LOCK backend)
 set_property(TEST network_test.win64 APPEND PROPERTY ENVIRONMENT
     "FENNIX_BACKEND_DIR=${FENNIX_BACKEND_RUN_DIR};FENNIX_BACKEND_FILES=${CMAKE_SOURCE_DIR}/tools/backend/demo")
 
+# The shipped time limits at full length, against a silent listener of its own: no backend, no lock.
+fennix_add_test(full_time_limit_test SOURCES network/FullTimeLimitTest.cpp PREFIXES win64)
+target_link_libraries(full_time_limit_test PRIVATE ws2_32)
+
 # Throughput figures, not a test: tests/network/run-benchmark.sh runs it.
 add_executable(download_benchmark network/DownloadBenchmark.cpp)
 target_include_directories(download_benchmark PRIVATE ${CMAKE_SOURCE_DIR})
