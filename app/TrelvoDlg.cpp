@@ -27,6 +27,9 @@
 namespace {
 
 constexpr UINT kAboutCommand = IDM_ABOUTBOX;  // 16; the system menu reserves the low four bits
+// Pages after the one shown are made between messages: after the shown page has painted, since timer
+// messages come last, and before any page is shown, which makes what it needs at once.
+constexpr UINT_PTR kMakePagesTimer = 1;
 
 PageSwitches CurrentPageSwitches() {
     auto config = ConfigurationManager::GetInstance();
@@ -126,7 +129,7 @@ bool CTrelvoDlg::CreateInitialPages() {
     }
 
     for (const PageEntry& entry : BuildInitialPageList(CurrentPageSwitches()))
-        AddPage(entry);
+        CreateAndAddPage(MakePageOf(entry));
     initialPageCount_ = pages_.size();
     currentIndex_ = 0;
     if (pages_.empty() || errorShown_)
@@ -137,11 +140,35 @@ bool CTrelvoDlg::CreateInitialPages() {
     return true;
 }
 
-void CTrelvoDlg::AddPage(const PageEntry& entry) {
+std::unique_ptr<IPage> CTrelvoDlg::MakePageOf(const PageEntry& entry) {
     PageHooks hooks;
     hooks.offersLoaded = [this](PackageList offers) { OnOffersLoaded(std::move(offers)); };
     hooks.installationRunning = [this](bool running) { installationRunning_ = running; };
-    CreateAndAddPage(MakePage(entry, ConfigurationManager::GetInstance()->wizardType, languageManager_, offers_, hooks));
+    return MakePage(entry, ConfigurationManager::GetInstance()->wizardType, languageManager_, offers_, hooks);
+}
+
+bool CTrelvoDlg::MakePagesThrough(std::size_t index) {
+    for (; firstUnmade_ <= index && firstUnmade_ < pages_.size(); ++firstUnmade_) {
+        IPage& page = *pages_[firstUnmade_];
+        if (page.GetHwnd())
+            continue;
+        if (!CreatePage(page)) {
+            const std::wstring reason = SystemErrorText(GetLastError());
+            pages_.erase(pages_.begin() + static_cast<std::ptrdiff_t>(firstUnmade_));
+            ShowError(languageManager_->GetString("PAGE_ERROR_TITLE"),
+                      L"A page of the setup could not be created: " + reason);
+            return false;
+        }
+        page.SetErrorCallback(
+            [this](const std::wstring& title, const std::wstring& text) { ShowError(title, text); });
+    }
+    return true;
+}
+
+void CTrelvoDlg::OnMakePagesTimer() {
+    if (errorShown_ || firstUnmade_ >= pages_.size() || !MakePagesThrough(firstUnmade_) ||
+        firstUnmade_ >= pages_.size())
+        KillTimer(GetHwnd(), kMakePagesTimer);
 }
 
 bool CTrelvoDlg::CreatePage(IPage& page) {
@@ -165,11 +192,13 @@ void CTrelvoDlg::CreateAndAddPage(std::unique_ptr<IPage> page) {
     page->SetErrorCallback(
         [this](const std::wstring& title, const std::wstring& text) { ShowError(title, text); });
     pages_.push_back(std::move(page));
+    if (firstUnmade_ == pages_.size() - 1)
+        firstUnmade_ = pages_.size();
 }
 
 void CTrelvoDlg::ShowPage(std::size_t index) {
     // The error page is where a run ends: nothing shows over it.
-    if (index >= pages_.size() || errorShown_)
+    if (index >= pages_.size() || errorShown_ || !MakePagesThrough(index))
         return;
     IPage& page = *pages_[index];
     ShowWindow(page.GetHwnd(), SW_SHOW);
@@ -267,9 +296,12 @@ LRESULT CTrelvoDlg::OnLoadCompleteMessage() {
     // first page has shown, and from System32 only. Without it that page cannot be made: the error page.
     if (!richEdit_)
         richEdit_.reset(LoadSystemLibrary(L"riched32.dll"));
+    // Fifty offers take fifty pages: only the page shown next is made before it shows, the rest follow.
     for (const PageEntry& entry : BuildRestOfPageList(config->wizardType, CurrentPageSwitches(), offers_.size()))
-        AddPage(entry);
+        pages_.push_back(MakePageOf(entry));
     OnButton(ButtonType::Next);
+    if (!errorShown_ && firstUnmade_ < pages_.size())
+        SetTimer(GetHwnd(), kMakePagesTimer, USER_TIMER_MINIMUM, nullptr);
     return 0;
 }
 
@@ -323,6 +355,11 @@ INT_PTR CTrelvoDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return TRUE;
     case WM_LOAD_COMPLETE:
         SetMessageResult(OnLoadCompleteMessage());
+        return TRUE;
+    case WM_TIMER:
+        if (wParam != kMakePagesTimer)
+            return FALSE;
+        OnMakePagesTimer();
         return TRUE;
     default:
         return Dialog::HandleMessage(message, wParam, lParam);

@@ -53,8 +53,13 @@ private:
     // False for a wizard type this program cannot run; the dialog is then ended.
     bool CheckWizardType();
     bool CreateInitialPages();
-    // Makes the page of this entry of the page list and adds it.
-    void AddPage(const PageEntry& entry);
+    // The page of this entry of the page list, its window not yet made.
+    std::unique_ptr<IPage> MakePageOf(const PageEntry& entry);
+    // Makes the windows of every page up to `index` that has none yet; false when one cannot be made
+    // (the error page then shows and that page leaves the list).
+    bool MakePagesThrough(std::size_t index);
+    // Makes the next page still without a window, one per timer tick, until none is left.
+    void OnMakePagesTimer();
     // False when its window cannot be made (GetLastError tells why).
     bool CreatePage(IPage& page);
     // Runs on whichever thread delivers the offers, so it only stores them and posts.
@@ -68,6 +73,7 @@ private:
     HICON icon_ = nullptr;  // shared resource icon: not destroyed
     std::vector<std::unique_ptr<IPage>> pages_;
     std::size_t currentIndex_ = 0;
+    std::size_t firstUnmade_ = 0;  // pages before this one have their windows
     std::unique_ptr<ErrorPage> errorPage_;
     std::shared_ptr<LanguageManager> languageManager_;
     bool errorShown_ = false;

@@ -185,6 +185,16 @@ TEST_F(WizardFrameTest, NextOnTheLanguagePageLoadsAndAppendsTheRestOfTheList) {
     EXPECT_EQ(names, expected);
     EXPECT_EQ(wizard->GetCurrentIndex(), 2u);
     EXPECT_EQ(Shown(), wizard->GetPage(2)->GetHwnd());
+    // The pages after the one shown get their windows between messages, with no page shown meanwhile.
+    const auto allMade = [&] {
+        for (size_t i = 0; i < wizard->GetPageCount(); ++i)
+            if (!wizard->GetPage(i)->GetHwnd())
+                return false;
+        return true;
+    };
+    ASSERT_TRUE(PumpUntil(allMade));
+    EXPECT_EQ(wizard->GetCurrentIndex(), 2u);
+    EXPECT_EQ(Shown(), wizard->GetPage(2)->GetHwnd());
     // The product pages follow the offers' order.
     for (const auto& [index, offer] : {std::pair<size_t, std::wstring>{3, L"Offer a"}, {4, L"Offer b"}})
         if (IPage* page = wizard->GetPage(index)) {
