@@ -48,7 +48,8 @@ constexpr std::size_t kMaxOffersConsidered = 100;
 }  // namespace
 
 PackageList ReadConfigurationResponse(const nlohmann::json& response, const std::shared_ptr<ConfigurationManager>& config,
-                                      bool& configError, EligibilityChecker::RejectionReporter reporter) {
+                                      bool& configError, EligibilityChecker::RejectionReporter reporter,
+                                      const std::function<void(const std::shared_ptr<Package>&)>& admittedHook) {
     if (response.is_object() && response.contains("l"))
         config->countryCode = response.at("l").get<std::string>();
 
@@ -99,6 +100,8 @@ PackageList ReadConfigurationResponse(const nlohmann::json& response, const std:
             LogLine("offer " + package->offerId + ": admitted");
             admitted.push_back(package);
             ++config->offerCount;
+            if (admittedHook)
+                admittedHook(package);
             if (package->rules.exclusive)
                 break;
         } else if (limitReached) {
@@ -108,10 +111,33 @@ PackageList ReadConfigurationResponse(const nlohmann::json& response, const std:
     return admitted;
 }
 
+void LoadingPage::ImageState::Started() {
+    std::lock_guard<std::mutex> lock(imagesMutex);
+    ++pendingImages;
+}
+
 void LoadingPage::ImageState::Complete() {
     std::lock_guard<std::mutex> lock(imagesMutex);
-    if (--pendingImages == 0 && callback)
+    if (--pendingImages == 0 && listFinal && callback)
         callback(packages);
+}
+
+void LoadingPage::ImageState::SetFinalList(PackageList list) {
+    std::lock_guard<std::mutex> lock(imagesMutex);
+    packages = std::move(list);
+    listFinal = true;
+    if (pendingImages == 0 && callback)
+        callback(packages);
+}
+
+// Every download completes exactly once, also when it cannot even be started.
+void LoadingPage::FetchImage(const std::shared_ptr<ImageState>& state, const std::shared_ptr<Package>& package) {
+    state->Started();
+    try {
+        package->DownloadImage([state] { state->Complete(); });
+    } catch (...) {
+        state->Complete();
+    }
 }
 
 LoadingPage::LoadingPage(std::shared_ptr<LanguageManager> languageManager)
@@ -147,8 +173,9 @@ void LoadingPage::OnNavigateToPage() {
         try {
             std::unique_ptr<nlohmann::json> response = ApiManager::GetInstance()->RequestConfiguration();
             bool productUnusable = false;
-            PackageList admitted =
-                ReadConfigurationResponse(*response, ConfigurationManager::GetInstance(), productUnusable);
+            PackageList admitted = ReadConfigurationResponse(
+                *response, ConfigurationManager::GetInstance(), productUnusable, {},
+                [state = images_](const std::shared_ptr<Package>& package) { FetchImage(state, package); });
             configError = productUnusable;
             // The configuration is written before the window thread learns that the worker is done.
             PostMessageW(window, WM_REQUEST_COMPLETE, 0, 0);
@@ -186,16 +213,8 @@ LRESULT LoadingPage::OnRequestComplete() {
     }
 
     auto state = images_;
-    const bool logo = config->wizardType == WizardType::DLM && !config->productLogoUrl.empty();
-    {
-        std::lock_guard<std::mutex> lock(state->imagesMutex);
-        state->packages = packages;
-        state->pendingImages = static_cast<int>(packages.size()) + (logo ? 1 : 0);
-        if (state->pendingImages == 0 && state->callback)
-            state->callback(packages);
-    }
-    // Every download completes exactly once, also when it cannot even be started.
-    if (logo) {
+    if (config->wizardType == WizardType::DLM && !config->productLogoUrl.empty()) {
+        state->Started();
         try {
             DownloadManager::GetInstance()->DownloadToMemoryAsync(config->productLogoUrl, [state](DownloadBuffer data) {
                 if (data && !data->empty())
@@ -206,13 +225,7 @@ LRESULT LoadingPage::OnRequestComplete() {
             state->Complete();
         }
     }
-    for (const auto& package : packages) {
-        try {
-            package->DownloadImage([state] { state->Complete(); });
-        } catch (...) {
-            state->Complete();
-        }
-    }
+    state->SetFinalList(std::move(packages));
     return 0;
 }
 

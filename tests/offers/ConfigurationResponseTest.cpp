@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "backend/LoadingPage.h"
+#include "backend/Package.h"
 #include "config/ConfigurationManager.h"
 #include "install/InstallerRunner.h"
 #include "install/TemporaryFolder.h"
@@ -28,6 +29,7 @@ struct Rejection {
 struct Outcome {
     std::vector<std::string> admitted;
     std::vector<Rejection> rejected;
+    std::vector<std::string> events;  // "+id" as the hook learns of an admission, "-id" for a rejection
     bool configError = false;
 };
 
@@ -36,6 +38,10 @@ Outcome Read(const nlohmann::json& response, const std::shared_ptr<Configuration
     auto packages = ReadConfigurationResponse(response, config, outcome.configError,
                                               [&](CheckedOffer& package, const std::string& text) {
                                                   outcome.rejected.push_back({package.offerId, text});
+                                                  outcome.events.push_back("-" + package.offerId);
+                                              },
+                                              [&](const std::shared_ptr<Package>& package) {
+                                                  outcome.events.push_back("+" + package->offerId);
                                               });
     for (const auto& package : packages)
         outcome.admitted.push_back(package->offerId);
@@ -77,6 +83,13 @@ TEST(ConfigurationResponse, AdmitsInResponseOrderAndStopsWhereTheContractSays) {
         EXPECT_EQ(config->publisherId, "pub7");
         EXPECT_FALSE(outcome.configError);
     }
+}
+
+// The loading page starts an offer's image as soon as the offer is in, while later offers are still checked.
+TEST(ConfigurationResponse, EachOfferIsHandedOnAsItIsAdmitted) {
+    auto config = Fresh(L"ISV");
+    Outcome outcome = Read(Response({Offer("a"), Offer("b", {{"ram", 1ULL << 40}}), Offer("c"), Offer("d")}, 2), config);
+    EXPECT_EQ(outcome.events, (std::vector<std::string>{"+a", "-b", "+c"}));
 }
 
 TEST(ConfigurationResponse, RejectionCarriesTheRuleText) {
