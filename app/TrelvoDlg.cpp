@@ -80,6 +80,8 @@ BOOL CTrelvoDlg::OnInitDialog() {
     accentBrush_.reset(CreateSolidBrush(config->accentColor));
     SetDlgItemTextW(hwnd, IDC_HEADER_TITLE, config->productTitle.c_str());
     headerImage_.Attach(GetItem(IDC_HEADER_IMAGE));
+    headerImageName_.Attach(GetItem(IDC_HEADER_IMAGE),
+                            [title = GetItem(IDC_HEADER_TITLE)] { return SpokenText(title); });
 
     CreateInitialPages();
 
@@ -88,6 +90,10 @@ BOOL CTrelvoDlg::OnInitDialog() {
         ShowWindow(GetItem(IDC_HEADER_SEPARATOR), SW_HIDE);
     }
     ShowWindow(GetItem(IDC_HEADER_TITLE), SW_HIDE);
+    if (HWND page = ShownPage()) {
+        FocusPage(page);
+        return FALSE;  // the focus is set
+    }
     return TRUE;
 }
 
@@ -135,7 +141,6 @@ bool CTrelvoDlg::CreateInitialPages() {
     if (pages_.empty() || errorShown_)
         return false;
     ShowWindow(pages_[0]->GetHwnd(), SW_SHOW);
-    SetFocus(pages_[0]->GetHwnd());
     LogLine(L"page: " + pages_[0]->GetPageName());
     return true;
 }
@@ -202,12 +207,14 @@ void CTrelvoDlg::ShowPage(std::size_t index) {
         return;
     IPage& page = *pages_[index];
     ShowWindow(page.GetHwnd(), SW_SHOW);
-    SetFocus(page.GetHwnd());
     if (currentIndex_ < pages_.size() && currentIndex_ != index)
         ShowWindow(pages_[currentIndex_]->GetHwnd(), SW_HIDE);
     currentIndex_ = index;
 
     page.OnNavigateToPage();
+    // After arrival, which may show or hide controls, or bring the error page.
+    if (!errorShown_)
+        FocusPage(page.GetHwnd());
 
     const std::wstring name = page.GetPageName();
     SetCloseEntry(CloseEntryOnArrival(name));
@@ -265,8 +272,8 @@ void CTrelvoDlg::ShowError(const std::wstring& title, const std::wstring& text) 
         ShowWindow(pages_[currentIndex_]->GetHwnd(), SW_HIDE);
     errorPage_->SetTitleAndText(title, text);
     ShowWindow(errorPage_->GetHwnd(), SW_SHOW);
-    SetFocus(errorPage_->GetHwnd());
     errorShown_ = true;
+    FocusPage(errorPage_->GetHwnd());
     SetCloseEntry(CloseEntryOnArrival(errorPage_->GetPageName()));
 }
 
@@ -318,6 +325,38 @@ std::size_t CTrelvoDlg::CountSkippedProductPages() {
     return count;
 }
 
+HWND CTrelvoDlg::ShownPage() const {
+    if (errorShown_ && errorPage_)
+        return errorPage_->GetHwnd();
+    return currentIndex_ < pages_.size() ? pages_[currentIndex_]->GetHwnd() : nullptr;
+}
+
+void CTrelvoDlg::FocusPage(HWND page) {
+    HWND target = nullptr;
+    const LRESULT defaultId = SendMessageW(page, DM_GETDEFID, 0, 0);
+    if (HIWORD(defaultId) == DC_HASDEFID)
+        target = GetDlgItem(page, LOWORD(defaultId));
+    if (!target || !IsWindowVisible(target) || !IsWindowEnabled(target))
+        target = GetNextDlgTabItem(page, nullptr, FALSE);
+    if (target && IsChild(page, target))
+        SendMessageW(GetHwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(target), TRUE);
+    else
+        SetFocus(page);  // a page with nothing to act on (loading, downloading)
+}
+
+void CTrelvoDlg::OnCommand(int id, int notifyCode, HWND control) {
+    const HWND page = ShownPage();
+    const bool ownControl = control && GetParent(control) == GetHwnd();
+    if (page && !ownControl && id != IDOK && id != IDCANCEL) {
+        // Looked up in the page: the dialog manager finds a default button by id among every page.
+        const HWND button = GetDlgItem(page, id);
+        if (button && IsWindowVisible(button) && IsWindowEnabled(button))
+            SendMessageW(page, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+        return;
+    }
+    Dialog::OnCommand(id, notifyCode, control);
+}
+
 HBRUSH CTrelvoDlg::OnCtlColor(HDC dc, HWND control, UINT kind) {
     if (GetDlgCtrlID(control) == IDC_BOTTOM_BAND && accentBrush_) {
         SetBkMode(dc, TRANSPARENT);
@@ -361,6 +400,13 @@ INT_PTR CTrelvoDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return FALSE;
         OnMakePagesTimer();
         return TRUE;
+    case DM_GETDEFID:
+        // Enter: the default button is the shown page's, if it has one.
+        if (const HWND page = ShownPage()) {
+            SetMessageResult(SendMessageW(page, DM_GETDEFID, 0, 0));
+            return TRUE;
+        }
+        return FALSE;
     default:
         return Dialog::HandleMessage(message, wParam, lParam);
     }

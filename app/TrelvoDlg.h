@@ -7,8 +7,10 @@
 
 #include "app/Navigation.h"
 #include "app/OfferNavigation.h"
+#include "pagebase/AccessibleName.h"
 #include "pagebase/IPage.h"
 #include "pagebase/StaticFromImage.h"
+#include "win32/ComPtr.h"
 #include "win32/Dialog.h"
 #include "win32/Handle.h"
 
@@ -41,6 +43,9 @@ public:
 protected:
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     BOOL OnInitDialog() override;
+    // The dialog manager sends Enter and the mnemonics of the current page's buttons here, to the
+    // outermost dialog; they go on to the page as its button's click.
+    void OnCommand(int id, int notifyCode, HWND control) override;
     HBRUSH OnCtlColor(HDC dc, HWND control, UINT kind) override;
     void OnClose() override;
     // Enter never ends the wizard; Escape asks like the close button.
@@ -68,7 +73,13 @@ private:
     // Product pages after the current page that are skipped; each skip within the offer limit is reported.
     std::size_t CountSkippedProductPages();
     void SetCloseEntry(CloseEntry change);
+    // The page in view: the error page once shown, else the current page; null before the first page.
+    HWND ShownPage() const;
+    // Puts the keyboard focus on a page just shown: its default button, else its first control in tab order.
+    void FocusPage(HWND page);
 
+    // Screen readers ask the window thread for the objects they read through COM; first, so it ends last.
+    CoInitializeScope com_;
     UniqueModule richEdit_;  // for the license page's control; outlives every page
     HICON icon_ = nullptr;  // shared resource icon: not destroyed
     std::vector<std::unique_ptr<IPage>> pages_;
@@ -81,6 +92,7 @@ private:
     bool returnedToFirstPage_ = false;
     std::size_t initialPageCount_ = 0;
     CStaticFromImage headerImage_;
+    AccessibleName headerImageName_;
     RECT pageRect_{};
     UniqueBrush accentBrush_;
     std::vector<std::shared_ptr<Package>> offers_;

@@ -1,5 +1,7 @@
 #include "pagebase/IPage.h"
 
+#include <commctrl.h>
+
 #include "config/ConfigurationManager.h"
 #include "locale/LanguageManager.h"
 #include "resources/resource.h"
@@ -12,9 +14,62 @@ IPage::IPage(std::shared_ptr<LanguageManager> languageManager, UINT templateId)
 
 IPage::~IPage() { languageManager->UnregisterPage(this); }
 
+namespace {
+
+std::wstring TextOf(HWND control) {
+    const int length = GetWindowTextLengthW(control);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(control, text.data(), length + 1)));
+    return text;
+}
+
+// The name a control of a page template needs besides its window text; empty for the controls whose
+// text is their name (buttons, static texts) or that name themselves (a combo box by its selection).
+NameSource DefaultName(HWND control) {
+    wchar_t className[32] = {};
+    GetClassNameW(control, className, _countof(className));
+    if (_wcsicmp(className, WC_LINK) == 0)
+        return [control] { return LinkPlainText(TextOf(control)); };
+    const bool picture =
+        _wcsicmp(className, L"Static") == 0 && (GetWindowLongW(control, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP;
+    if (picture || _wcsicmp(className, PROGRESS_CLASSW) == 0 || _wcsnicmp(className, L"RichEdit", 8) == 0)
+        return [control] { return LabelOf(control); };
+    return {};
+}
+
+}  // namespace
+
 BOOL IPage::OnInitDialog() {
     buttonBand = GetItem(IDC_BUTTON_BAND);
+    for (HWND child = GetWindow(GetHwnd(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (NameSource name = DefaultName(child)) {
+            auto named = std::make_unique<AccessibleName>();
+            if (named->Attach(child, std::move(name)))
+                accessibleNames_.push_back(std::move(named));
+        }
+        wchar_t className[32] = {};
+        GetClassNameW(child, className, _countof(className));
+        if (_wcsicmp(className, WC_LINK) == 0) {
+            auto stops = std::make_unique<LinkTabStops>();
+            if (stops->Attach(child))
+                linkTabStops_.push_back(std::move(stops));
+        }
+    }
     return TRUE;
+}
+
+void IPage::NameControl(int controlId, NameSource name) {
+    const HWND control = GetItem(controlId);
+    if (!control)
+        return;
+    for (auto& named : accessibleNames_)
+        if (named->GetHwnd() == control) {
+            named->SetSource(std::move(name));
+            return;
+        }
+    auto named = std::make_unique<AccessibleName>();
+    if (named->Attach(control, std::move(name)))
+        accessibleNames_.push_back(std::move(named));
 }
 
 void IPage::RegisterText(int controlId, std::string key) {

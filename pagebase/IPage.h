@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "locale/LanguageManager.h"
+#include "pagebase/AccessibleName.h"
+#include "pagebase/LinkTabStops.h"
 #include "win32/Dialog.h"
 #include "win32/Handle.h"
 
@@ -39,6 +41,9 @@ protected:
 
     // Binds a control of this page to a locale key; an id the template lacks is kept and skipped.
     void RegisterText(int controlId, std::string key);
+    // Gives a control the name screen readers read, in place of the one the page base chose for it
+    // (pictures, progress bars and rich edits are named by their label, link controls by their text).
+    void NameControl(int controlId, NameSource name);
 
     std::shared_ptr<LanguageManager> languageManager;
     std::vector<std::pair<HWND, std::string>> texts;
@@ -46,4 +51,8 @@ protected:
     HWND buttonBand = nullptr;
     ButtonCallback buttonCallback;
     ErrorCallback errorCallback;
+
+private:
+    std::vector<std::unique_ptr<AccessibleName>> accessibleNames_;
+    std::vector<std::unique_ptr<LinkTabStops>> linkTabStops_;
 };

@@ -7,7 +7,13 @@ UniqueFont SetHeavyTitleFont(HWND control) {
     LOGFONTW description{};
     if (!control || GetObjectW(current, sizeof description, &description) != sizeof description)
         return {};
-    description.lfHeight = 12;
+    // 12 pixels at 96 DPI, as large beside the dialog font at any other DPI.
+    int dpi = 96;
+    if (HDC dc = GetDC(control)) {
+        dpi = GetDeviceCaps(dc, LOGPIXELSY);
+        ReleaseDC(control, dc);
+    }
+    description.lfHeight = MulDiv(12, dpi, 96);
     description.lfWeight = 1000;
     UniqueFont font(CreateFontIndirectW(&description));
     if (font)

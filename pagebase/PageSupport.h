@@ -7,8 +7,8 @@
 
 #include "win32/Handle.h"
 
-// Gives `control` a copy of its current font 12 units high with weight 1000 (heavier than bold) and
-// returns it; the page keeps the font for as long as the control exists.
+// Gives `control` a copy of its current font 12 pixels high at 96 DPI (scaled with the DPI), with weight
+// 1000 (heavier than bold), and returns it; the page keeps the font for as long as the control exists.
 UniqueFont SetHeavyTitleFont(HWND control);
 
 // Writes a failure of a page's message handler to the debugger output.

@@ -1,6 +1,7 @@
 #include "pages/ConfigurationsPageQVClassic.h"
 
 #include "config/ConfigurationManager.h"
+#include "pagebase/AccessibleName.h"
 #include "pagebase/PageSupport.h"
 #include "resources/resource.h"
 
@@ -34,6 +35,11 @@ BOOL ConfigurationsPageQVClassic::OnInitDialog() {
         RegisterText(IDC_BACK_BUTTON, "BUTTON_BACK");
         RegisterText(IDC_NEXT_BUTTON, "BUTTON_NEXT");
         UpdateTexts();
+
+        // The first box has its text in a label of its own, after it.
+        NameControl(IDC_CONFIGURATIONS_CHECK_1, [label = GetItem(IDC_CONFIGURATIONS_CHECK_1_LABEL)] {
+            return SpokenText(label);
+        });
 
         titleFont_ = SetHeavyTitleFont(GetItem(IDC_CONFIGURATIONS_TITLE));
     });

@@ -53,6 +53,7 @@ BOOL ProductPage::OnInitDialog() {
             picture = offer_->image;
         }
         image_.SetImage(std::move(picture));
+        NameControl(IDC_OFFER_IMAGE, [name = Utf8ToWide(offer_->displayName)] { return name; });
 
         RegisterText(IDC_ACCEPT_BUTTON, "BUTTON_ACCEPT");
         RegisterText(IDC_DECLINE_BUTTON, "BUTTON_DECLINE");

@@ -1,6 +1,7 @@
 #include "pages/WelcomePageIsv.h"
 
 #include "config/ConfigurationManager.h"
+#include "pagebase/AccessibleName.h"
 #include "locale/LanguageManager.h"
 #include "pagebase/PageSupport.h"
 #include "resources/resource.h"
@@ -23,6 +24,8 @@ BOOL WelcomePageIsv::OnInitDialog() {
             logo_.SetImage(config->productLogo);  // downloaded while loading; may be missing
         else
             logo_.LoadImage(kProductLogoId, L"IMAGE_BLOB");
+        // The logo stands for the product: it reads as the title shown below it.
+        NameControl(IDC_PAGE_IMAGE, [title = GetItem(IDC_PRODUCT_TITLE)] { return SpokenText(title); });
 
         const int linkIds[] = {IDC_PRIVACY_LINK, IDC_TERMS_LINK, IDC_SDK_LINK};
         for (size_t i = 0; i < links_.size(); ++i)

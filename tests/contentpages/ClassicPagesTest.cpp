@@ -74,7 +74,7 @@ TEST_F(ContentPages, ClassicPagesKeepTemplateTextsAndReportTheirButtons) {
     EXPECT_EQ(Text(warning->GetItem(IDC_WARNING_TITLE)), L"WARNING_TITLE placeholder");
     EXPECT_EQ(Text(warning->GetItem(IDC_WARNING_TEXT)), L"WARNING_TEXT placeholder");
     EXPECT_EQ(Text(warning->GetItem(IDC_NEXT_BUTTON)), L"Next");
-    EXPECT_EQ(Text(warning->GetItem(IDC_BACK_BUTTON)), L"Back");
+    EXPECT_EQ(Text(warning->GetItem(IDC_BACK_BUTTON)), L"&Back");
     Click(warning->GetItem(IDC_NEXT_BUTTON));
     Click(warning->GetItem(IDC_BACK_BUTTON));
 

@@ -39,8 +39,8 @@ TEST_F(LicensePage, ShowsTheLicenceAndTheDisclaimerWithTheConfiguredAddresses) {
     EXPECT_EQ(Text(page->GetItem(IDC_LICENSE_TEXT)),
               L"Please review the license terms before installing Fennix Web\u00ae. Please scroll down to see the "
               L"rest of the agreement.");
-    EXPECT_EQ(Text(page->GetItem(IDC_AGREE_BUTTON)), L"Agree");
-    EXPECT_EQ(Text(page->GetItem(IDC_BACK_BUTTON)), L"Back");
+    EXPECT_EQ(Text(page->GetItem(IDC_AGREE_BUTTON)), L"&Agree");
+    EXPECT_EQ(Text(page->GetItem(IDC_BACK_BUTTON)), L"&Back");
 
     // The whole licence is in the box, up to its last sentence.
     const std::wstring licence = Text(page->GetItem(IDC_LICENSE_EULA));
@@ -83,7 +83,7 @@ TEST_F(LicensePage, LanguageChangeKeepsTheAddressesInTheDisclaimer) {
     host.SwitchLanguage(*languages, L"es");
 
     // The Spanish document lacks BUTTON_AGREE and BUTTON_BACK: those keep what they showed.
-    EXPECT_EQ(Text(page->GetItem(IDC_AGREE_BUTTON)), L"Agree");
+    EXPECT_EQ(Text(page->GetItem(IDC_AGREE_BUTTON)), L"&Agree");
     const std::wstring disclaimer = Text(page->GetItem(IDC_LICENSE_DISCLAIMER));
     EXPECT_EQ(disclaimer.find(L"[LICENSE_"), std::wstring::npos) << disclaimer;
     ASSERT_TRUE(ClickLink(page->GetItem(IDC_LICENSE_DISCLAIMER), 1));
@@ -92,8 +92,8 @@ TEST_F(LicensePage, LanguageChangeKeepsTheAddressesInTheDisclaimer) {
 
 TEST_F(LicensePage, SpanishFromTheStartKeepsTemplateTextsOfAgreeAndBack) {
     auto page = host.Show<LicensePageIsv>(host.Languages(L"es"));
-    EXPECT_EQ(Text(page->GetItem(IDC_AGREE_BUTTON)), L"Agree");
-    EXPECT_EQ(Text(page->GetItem(IDC_BACK_BUTTON)), L"Back");
+    EXPECT_EQ(Text(page->GetItem(IDC_AGREE_BUTTON)), L"&Agree");
+    EXPECT_EQ(Text(page->GetItem(IDC_BACK_BUTTON)), L"&Back");
     EXPECT_EQ(Text(page->GetItem(IDC_LICENSE_DISCLAIMER)).find(L"[LICENSE_"), std::wstring::npos);
 }
 

@@ -162,7 +162,7 @@ TEST_F(LanguageManagerTest, TextsInBothLanguagesWithAProductTitleBeyondAscii) {
     EXPECT_EQ(manager.GetString("SPLASH_TITLE_QV"), L"Welcome to F\u00e9nix W\u00ebb \u65e5\u672c\u00ae Setup Wizard");
     EXPECT_EQ(manager.GetString("PAGE_ERROR_TITLE"), L"Error occurred while installing F\u00e9nix W\u00ebb \u65e5\u672c.");
     EXPECT_EQ(manager.GetString("MSG_EXIT"), L"Are you sure you want to exit the installer?");
-    EXPECT_EQ(manager.GetString("BUTTON_AGREE"), L"Agree");
+    EXPECT_EQ(manager.GetString("BUTTON_AGREE"), L"&Agree");
     EXPECT_EQ(manager.GetString("NO_SUCH_KEY"), L"");
 
     LoadDocument(manager, 102);

@@ -119,14 +119,14 @@ TEST_F(PagesTest, ChangingTheLanguageRelabelsEveryPageHiddenOnesToo) {
     Choose(language, L"English");
     EXPECT_EQ(Text(language, IDC_NEXT_BUTTON), L"Next");
     EXPECT_EQ(Text(error, IDC_CLOSE_BUTTON), L"Close");
-    EXPECT_EQ(Text(license, IDC_AGREE_BUTTON), L"Agree");
+    EXPECT_EQ(Text(license, IDC_AGREE_BUTTON), L"&Agree");
 
     Choose(language, kSpanish);
     EXPECT_EQ(Text(language, IDC_NEXT_BUTTON), L"Siguiente");
     EXPECT_EQ(Text(error, IDC_CLOSE_BUTTON), L"Cerrar");
     // Spanish has no Agree and Back: the controls keep what they showed.
-    EXPECT_EQ(Text(license, IDC_AGREE_BUTTON), L"Agree");
-    EXPECT_EQ(Text(license, IDC_BACK_BUTTON), L"Back");
+    EXPECT_EQ(Text(license, IDC_AGREE_BUTTON), L"&Agree");
+    EXPECT_EQ(Text(license, IDC_BACK_BUTTON), L"&Back");
     EXPECT_EQ(config->languageName, kSpanish);
     EXPECT_EQ(config->localeName, L"es");
 
@@ -138,13 +138,13 @@ TEST_F(PagesTest, ChangingTheLanguageRelabelsEveryPageHiddenOnesToo) {
     auto& late = Create(std::make_unique<TestPage>(
         manager, IDD_LICENSE_PAGE_ISV, L"LicensePage",
         std::vector<std::pair<int, std::string>>{{IDC_AGREE_BUTTON, "BUTTON_AGREE"}, {IDC_BACK_BUTTON, "BUTTON_BACK"}}));
-    EXPECT_EQ(Text(late, IDC_AGREE_BUTTON), L"Agree");
-    EXPECT_EQ(Text(late, IDC_BACK_BUTTON), L"Back");
+    EXPECT_EQ(Text(late, IDC_AGREE_BUTTON), L"&Agree");
+    EXPECT_EQ(Text(late, IDC_BACK_BUTTON), L"&Back");
 
     // A destroyed page leaves the others in the list.
     pages.erase(pages.begin() + 1);
     Choose(language, L"English");
-    EXPECT_EQ(Text(late, IDC_AGREE_BUTTON), L"Agree");
+    EXPECT_EQ(Text(late, IDC_AGREE_BUTTON), L"&Agree");
     EXPECT_EQ(Text(language, IDC_NEXT_BUTTON), L"Next");
 }
 
@@ -157,10 +157,10 @@ TEST_F(PagesTest, MissingControlsAndMissingTextsAreSkipped) {
                                                  {IDC_BACK_BUTTON, "BUTTON_BACK"}}));
     EXPECT_EQ(page.RegisteredTexts(), 3u);
     EXPECT_EQ(Text(page, IDC_LICENSE_TITLE), L"LICENSE_TITLE placeholder");
-    EXPECT_EQ(Text(page, IDC_BACK_BUTTON), L"Back");  // Spanish has no text of its own for it
+    EXPECT_EQ(Text(page, IDC_BACK_BUTTON), L"&Back");  // Spanish has no text of its own for it
     Choose(language, L"English");  // the combo is hidden, but still chooses
     EXPECT_EQ(Text(page, IDC_LICENSE_TITLE), L"LICENSE_TITLE placeholder");
-    EXPECT_EQ(Text(page, IDC_BACK_BUTTON), L"Back");
+    EXPECT_EQ(Text(page, IDC_BACK_BUTTON), L"&Back");
 }
 
 TEST_F(PagesTest, NoLanguageListedLeavesTemplateTextsAndNextWorks) {
