@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Test fixture: a copy of a Wine prefix whose screen has another DPI (Wine reads LogPixels once per
+# process, so tests in the original prefix keep 96 while this one runs). Windows' own files are hard
+# links into the original (nothing writes them); the registry, users, program folders are real copies.
+# dpi-prefix.sh start SOURCE TARGET DPI | stop TARGET
+set -eu
+case $1 in
+start)
+    source=$2 target=$3 dpi=$4
+    WINEPREFIX=$target timeout 20 wineserver -k 2>/dev/null || true
+    rm -rf "$target"
+    mkdir -p "$target/drive_c"
+    cp -a "$source"/*.reg "$source"/dosdevices "$target"/
+    for entry in "$source"/drive_c/*; do
+        if [ "$(basename "$entry")" = windows ]; then
+            cp -al "$entry" "$target/drive_c/"
+        else
+            cp -a "$entry" "$target/drive_c/"
+        fi
+    done
+    export WINEPREFIX=$target WINEDEBUG=-all
+    loader=${FENNIX_WINE:-wine}
+    [ "$loader" = wine ] || export WINELOADER=$loader
+    "$loader" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null
+    wineserver -w
+    ;;
+stop)
+    WINEPREFIX=$2 timeout 20 wineserver -k 2>/dev/null || true
+    rm -rf "$2"
+    ;;
+*)
+    echo "usage: dpi-prefix.sh start SOURCE TARGET DPI | stop TARGET" >&2
+    exit 2
+    ;;
+esac
