@@ -4,11 +4,13 @@
 // has the name a screen reader reads. Pictures of the language, offer and finish pages go to the
 // artefacts, named by the screen's DPI (the test runs again in a prefix at 144 DPI).
 #include <windows.h>
+#include <commctrl.h>
 #include <oleacc.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,7 @@
 #include "tests/support/TestBackend.h"
 #include "tests/support/WizardDriver.h"
 #include "win32/ComPtr.h"
+#include "win32/Handle.h"
 #include "win32/Strings.h"
 
 using namespace testing_support;
@@ -82,13 +85,57 @@ protected:
     }
     int FocusId() const { return GetDlgCtrlID(Focus()); }
 
-    // Returns once the wizard's thread has handled every message posted to it before the call: a message
-    // sent from another thread is delivered at the thread's next look into its queue, so the second one
-    // arrives only after the loop went back for more.
-    void Settle() const {
-        for (int i = 0; i < 2; ++i)
-            SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 15000, nullptr);
+    // Where the keyboard is: the control with the focus and, in a link control, its focused link.
+    struct Stop {
+        HWND control = nullptr;
+        int link = -1;
+        bool operator==(const Stop& other) const { return control == other.control && link == other.link; }
+        bool operator!=(const Stop& other) const { return !(*this == other); }
+    };
+
+    // Link states live in the wizard's memory: the item is asked for through a buffer there.
+    int FocusedLink(HWND control, int* count = nullptr) const {
+        if (count)
+            *count = 0;
+        if (ClassName(control) != L"SysLink")
+            return -1;
+        void* remote = VirtualAllocEx(process.get(), nullptr, sizeof(LITEM), MEM_COMMIT, PAGE_READWRITE);
+        if (!remote)
+            return -1;
+        int focused = -1;
+        for (int i = 0;; ++i) {
+            LITEM item{};
+            item.mask = LIF_ITEMINDEX | LIF_STATE;
+            item.iLink = i;
+            item.stateMask = LIS_FOCUSED;
+            if (!WriteProcessMemory(process.get(), remote, &item, sizeof item, nullptr) ||
+                !SendMessageW(control, LM_GETITEM, 0, reinterpret_cast<LPARAM>(remote)) ||
+                !ReadProcessMemory(process.get(), remote, &item, sizeof item, nullptr))
+                break;
+            if (item.state & LIS_FOCUSED)
+                focused = i;
+            if (count)
+                *count = i + 1;
+        }
+        VirtualFreeEx(process.get(), remote, 0, MEM_RELEASE);
+        return focused;
     }
+    Stop Where() const {
+        const HWND control = Focus();
+        return {control, FocusedLink(control)};
+    }
+
+    // Polls a condition that a key press brings about in the wizard's thread.
+    static bool WaitUntil(const std::function<bool()>& condition) {
+        for (const ULONGLONG end = GetTickCount64() + 15000; GetTickCount64() < end; Sleep(20))
+            if (condition())
+                return true;
+        return condition();
+    }
+
+    // Best effort only: the wizard's thread also waits on its queue while it handles a key (for a sent
+    // message's answer), so callers wait for what the key does.
+    void Settle() const { WaitForInputIdle(process.get(), 15000); }
 
     void Press(UINT key) const {
         HWND target = Focus();
@@ -104,18 +151,29 @@ protected:
         PostMessageW(target, WM_SYSCHAR, letter, 1 | (1 << 29));
         Settle();
     }
+    // Tab, returning once the keyboard has moved on: to the next control, or the next link of one.
+    void Tab() const {
+        const Stop before = Where();
+        int links = 0;
+        FocusedLink(before.control, &links);
+        const bool onlyStop = GetNextDlgTabItem(window, before.control, FALSE) == before.control && links < 2;
+        Press(VK_TAB);
+        if (!onlyStop) {
+            EXPECT_TRUE(WaitUntil([&] { return Where() != before; })) << "Tab did not move from " << FocusId();
+        }
+    }
 
     // The controls that Tab visits from the one with the focus until it is back there, by id.
     std::vector<int> TabCycle() const {
-        const HWND first = Focus();
-        std::vector<int> cycle{GetDlgCtrlID(first)};
+        const Stop first = Where();
+        std::vector<int> cycle{GetDlgCtrlID(first.control)};
         for (int presses = 0; presses < 20; ++presses) {
-            Press(VK_TAB);
-            const HWND now = Focus();
-            if (now == first && cycle.size() > 1)  // back where it started; a link control may keep one Tab
+            Tab();
+            const Stop now = Where();
+            if (now.control == first.control && (now == first || cycle.size() > 1))
                 break;
-            if (GetDlgCtrlID(now) != cycle.back())  // a link control takes one Tab per link
-                cycle.push_back(GetDlgCtrlID(now));
+            if (GetDlgCtrlID(now.control) != cycle.back())  // a link control takes one Tab per link
+                cycle.push_back(GetDlgCtrlID(now.control));
         }
         return cycle;
     }
@@ -169,6 +227,7 @@ protected:
     CoInitializeScope com;
     TestBackend backend;
     WizardProcess wizard;
+    UniqueKernelHandle process;  // to wait for the wizard and read its link states
     HWND window = nullptr;
 };
 
@@ -190,6 +249,9 @@ json Offer(const std::string& id, int picture) {
 TEST_F(KeyboardWalkTest, AWholeRunByKeysAloneWithEveryControlNamed) {
     const char* installersDir = std::getenv("FENNIX_INSTALLERS_DIR");
     ASSERT_NE(installersDir, nullptr);
+    if (const char* dpi = std::getenv("FENNIX_EXPECT_DPI")) {
+        ASSERT_EQ(ScreenDpi(), std::atoi(dpi)) << "the prefix is not at this DPI";
+    }
     const std::string installers = installersDir;
     // The configuration and the product come late, so the loading and download pages stay in view
     // while their names are read.
@@ -205,6 +267,10 @@ TEST_F(KeyboardWalkTest, AWholeRunByKeysAloneWithEveryControlNamed) {
     const size_t mark = backend.Mark();
     const std::wstring temp = TestBackend::ScratchFolder(L"keyboard-temp");
     ASSERT_TRUE(wizard.StartWithTempFolder(WindowsPathFromEnv("FENNIX_WIZARD_EXE"), temp));
+    process.reset(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_VM_OPERATION | PROCESS_VM_READ |
+                                  PROCESS_VM_WRITE,
+                              FALSE, wizard.Id()));
+    ASSERT_TRUE(process);
     window = WaitForWindowTitled(wizard.Id(), L"Fennix Web ");
     ASSERT_NE(window, nullptr);
     SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
@@ -251,7 +317,7 @@ TEST_F(KeyboardWalkTest, AWholeRunByKeysAloneWithEveryControlNamed) {
     EXPECT_EQ(TabCycle(), (std::vector<int>{IDC_PRODUCT_DISCLAIMER, IDC_DECLINE_BUTTON, IDC_ACCEPT_BUTTON}));
     ExpectNames(page, {{IDC_OFFER_IMAGE, L"Offer two"}});
     for (int presses = 0; presses < 10 && FocusId() != IDC_ACCEPT_BUTTON; ++presses)
-        Press(VK_TAB);
+        Tab();
     ASSERT_EQ(FocusId(), IDC_ACCEPT_BUTTON);
     Press(VK_RETURN);
 
@@ -269,8 +335,9 @@ TEST_F(KeyboardWalkTest, AWholeRunByKeysAloneWithEveryControlNamed) {
     ExpectNames(page, {{IDC_PAGE_IMAGE, finishTitle}});
     Picture(L"finish-page");
     Press(VK_SPACE);
-    EXPECT_EQ(SendMessageW(GetDlgItem(page, IDC_LAUNCH_CHECK), BM_GETCHECK, 0, 0), BST_UNCHECKED);
-    Press(VK_TAB);
+    EXPECT_TRUE(WaitUntil(
+        [&] { return SendMessageW(GetDlgItem(page, IDC_LAUNCH_CHECK), BM_GETCHECK, 0, 0) == BST_UNCHECKED; }));
+    Tab();
     ASSERT_EQ(FocusId(), IDC_FINISH_BUTTON);
     Press(VK_RETURN);
     DWORD code = 1;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -170,6 +171,12 @@ std::shared_ptr<Package> LongNamedOffer() {
 }  // namespace
 
 TEST(Layout, EveryTextFitsAndNothingOverlapsInEveryLanguage) {
+    if (const char* expected = std::getenv("FENNIX_EXPECT_DPI")) {
+        HDC screen = GetDC(nullptr);
+        const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+        ReleaseDC(nullptr, screen);
+        ASSERT_EQ(dpi, std::atoi(expected)) << "the prefix is not at this DPI";
+    }
     ScopedConfiguration scope;
     PageHost host;
     for (const std::wstring locale : {L"en_US", L"es"}) {

@@ -32,7 +32,7 @@ function(a11y_add_dpi144_variant test)
     string(REGEX MATCH "^[^.]+" _exe ${test})
     add_test(NAME ${test}.dpi144 COMMAND ${_exe} --gtest_color=no)
     set_tests_properties(${test}.dpi144 PROPERTIES
-        FIXTURES_REQUIRED "${_fixtures};dpi144" TIMEOUT ${FENNIX_TEST_TIMEOUT} ENVIRONMENT "${_env}")
+        FIXTURES_REQUIRED "${_fixtures};dpi144" TIMEOUT ${FENNIX_TEST_TIMEOUT} ENVIRONMENT "${_env};FENNIX_EXPECT_DPI=144")
     if(_lock)
         set_tests_properties(${test}.dpi144 PROPERTIES RESOURCE_LOCK "${_lock}")
     endif()
