@@ -295,7 +295,7 @@ TEST_F(LanguageManagerTest, SwitchingBackAndForthGivesEachLanguageItsOwnTexts) {
         EXPECT_EQ(config->localeName, L"es");
         ASSERT_TRUE(manager.SetLanguage(L"English"));
         EXPECT_EQ(manager.GetString("BUTTON_NEXT"), L"Next");
-        EXPECT_EQ(manager.GetString("BUTTON_AGREE"), L"Agree");
+        EXPECT_EQ(manager.GetString("BUTTON_AGREE"), L"&Agree");
         EXPECT_TRUE(manager.Texts().count("LICENSE_EULA"));  // the shared document, every time
     }
 }
