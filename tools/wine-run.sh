@@ -1,21 +1,38 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine for ctest and the scripts: the prefix comes from WINEPREFIX, the
 # loader from FENNIX_WINE (Wine's 64-bit loader for the x86-64 build), the X display from the test
-# harness when one is running.
+# harness when one is running. A test that ctest gave a slot (tests/harness/slots.sh) runs in that
+# slot: its prefix copy, display, network namespace and backend folder.
 set -u
 : "${WINEPREFIX:?WINEPREFIX must name a Wine prefix}"
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
-if [ -n "${FENNIX_HARNESS_DIR:-}" ] && [ -s "$FENNIX_HARNESS_DIR/display" ]; then
-    DISPLAY=$(cat "$FENNIX_HARNESS_DIR/display")
-    export DISPLAY
+enter=()
+if [ -n "${FENNIX_HARNESS_DIR:-}" ]; then
+    source "$(dirname "$0")/../tests/harness/slots.sh"
+    slot=1
+    # ctest names the slot as "id:N,slots:1".
+    if [ -n "${CTEST_RESOURCE_GROUP_0_SLOT:-}" ]; then
+        slot=${CTEST_RESOURCE_GROUP_0_SLOT#id:}
+        slot=${slot%%,*}
+    fi
+    export FENNIX_SLOT=$slot
+    WINEPREFIX=$(slot_prefix "$WINEPREFIX" "$slot")
+    [ -z "${FENNIX_BACKEND_DIR:-}" ] || FENNIX_BACKEND_DIR=$(slot_backend_dir "$FENNIX_BACKEND_DIR" "$slot")
+    slot_enter "$FENNIX_HARNESS_DIR" "$slot" || exit 1
+    display=$(slot_dir "$FENNIX_HARNESS_DIR" "$slot")/display
+    [ -s "$display" ] || display=$FENNIX_HARNESS_DIR/display
+    if [ -s "$display" ]; then
+        DISPLAY=$(cat "$display")
+        export DISPLAY
+    fi
 fi
 # Wine's own service processes outlive the program and would keep the caller's pipes open
 # (ctest then waits for them), so the output goes through a file.
 wine=${FENNIX_WINE:-wine}
 [ "$wine" = wine ] || export WINELOADER=$wine
 out=$(mktemp)
-"$wine" "$@" >"$out" 2>&1 </dev/null
+"${enter[@]}" "$wine" "$@" >"$out" 2>&1 </dev/null
 rc=$?
 cat "$out"
 rm -f "$out"

@@ -12,7 +12,6 @@ fennix_add_test(install_pages_test
 fennix_use_program_resources(install_pages_test)
 add_dependencies(install_pages_test sample_product_setup sample_offer1_setup sample_offer2_setup sample_offer_zip)
 set_property(TEST install_pages_test.win64 APPEND PROPERTY FIXTURES_REQUIRED backend)
-set_property(TEST install_pages_test.win64 APPEND PROPERTY RESOURCE_LOCK backend)
 set_property(TEST install_pages_test.win64 APPEND PROPERTY ENVIRONMENT
     "FENNIX_BACKEND_DIR=${CMAKE_BINARY_DIR}/backend;FENNIX_BACKEND_FILES=${FENNIX_INSTALLERS_DIR}")
 

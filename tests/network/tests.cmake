@@ -1,10 +1,13 @@
-# Network tests: the local HTTPS backend as a fixture, one scenario at a time (RESOURCE_LOCK backend).
+# Network tests: the local HTTPS backend as a fixture, one per test slot, in the slot's network namespace
+# (which the harness makes, hence the wine fixture); a test that needs it takes a slot, so one scenario
+# at a time per backend.
 set(FENNIX_BACKEND_RUN_DIR ${CMAKE_BINARY_DIR}/backend)
 add_test(NAME backend.start
-    COMMAND ${CMAKE_CURRENT_LIST_DIR}/backend-start.sh ${FENNIX_BACKEND_RUN_DIR} ${CMAKE_SOURCE_DIR}/tools/backend/server.py)
-add_test(NAME backend.stop COMMAND ${CMAKE_CURRENT_LIST_DIR}/backend-stop.sh ${FENNIX_BACKEND_RUN_DIR})
-set_tests_properties(backend.start PROPERTIES FIXTURES_SETUP backend RESOURCE_LOCK backend)
-set_tests_properties(backend.stop PROPERTIES FIXTURES_CLEANUP backend RESOURCE_LOCK backend)
+    COMMAND ${CMAKE_CURRENT_LIST_DIR}/backend-start.sh ${FENNIX_BACKEND_RUN_DIR} ${CMAKE_SOURCE_DIR}/tools/backend/server.py
+            ${FENNIX_HARNESS_DIR} ${FENNIX_TEST_SLOTS})
+add_test(NAME backend.stop COMMAND ${CMAKE_CURRENT_LIST_DIR}/backend-stop.sh ${FENNIX_BACKEND_RUN_DIR} ${FENNIX_TEST_SLOTS})
+set_tests_properties(backend.start PROPERTIES FIXTURES_SETUP backend FIXTURES_REQUIRED wine)
+set_tests_properties(backend.stop PROPERTIES FIXTURES_CLEANUP backend FIXTURES_REQUIRED wine)
 
 # Pure package and parameter logic: no network, both prefixes.
 fennix_add_test(package_test SOURCES network/PackageTest.cpp network/PackageParametersTest.cpp)
@@ -15,7 +18,6 @@ fennix_add_test(network_test
             network/ConfigurationRequestTest.cpp network/PackageImageTest.cpp
     PREFIXES win64)
 set_property(TEST network_test.win64 APPEND PROPERTY FIXTURES_REQUIRED backend)
-set_property(TEST network_test.win64 APPEND PROPERTY RESOURCE_LOCK backend)
 set_property(TEST network_test.win64 APPEND PROPERTY ENVIRONMENT
     "FENNIX_BACKEND_DIR=${FENNIX_BACKEND_RUN_DIR};FENNIX_BACKEND_FILES=${CMAKE_SOURCE_DIR}/tools/backend/demo")
 

@@ -9,10 +9,9 @@ foreach(_prefix ${FENNIX_TEST_PREFIXES})
         "FENNIX_DEMO_SCENARIO=${CMAKE_SOURCE_DIR}/tools/backend/demo-scenario.json")
 endforeach()
 
-# The backend is one server on port 443: the 64-bit prefix only, one scenario at a time.
+# The backend is one server on port 443 per slot: the 64-bit prefix only.
 function(offers_use_backend test)
     set_property(TEST ${test} APPEND PROPERTY FIXTURES_REQUIRED backend)
-    set_property(TEST ${test} APPEND PROPERTY RESOURCE_LOCK backend)
     set_property(TEST ${test} APPEND PROPERTY ENVIRONMENT
         "FENNIX_BACKEND_DIR=${FENNIX_BACKEND_RUN_DIR};FENNIX_BACKEND_FILES=${CMAKE_SOURCE_DIR}/tools/backend/demo")
 endfunction()
@@ -31,7 +30,7 @@ offers_use_backend(offers_e2e_test.win64)
 get_test_property(offers_e2e_test.win64 ENVIRONMENT _offers_env)
 add_test(NAME offers_e2e_test.win64.es COMMAND offers_e2e_test --gtest_color=no)
 set_tests_properties(offers_e2e_test.win64.es PROPERTIES
-    FIXTURES_REQUIRED "wine;backend" TIMEOUT 600 RESOURCE_LOCK "wizard-win64;backend"
+    FIXTURES_REQUIRED "wine;backend" TIMEOUT 600 RESOURCE_GROUPS "slot:1"
     ENVIRONMENT "${_offers_env};LC_ALL=es_ES.UTF-8;FENNIX_EXPECT_LANGUAGE=es")
 set_tests_properties(offers_e2e_test.win64 PROPERTIES TIMEOUT 600)
 fennix_save_artefacts(offers_e2e_test)

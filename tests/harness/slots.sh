@@ -1,0 +1,35 @@
+# Sourced by the harness, the backend fixture and tools/wine-run.sh: where each test slot keeps its things.
+# Wizard tests run one per slot at a time (ctest hands out the slots, tests/CMakeLists.txt). Slot 1 is
+# the prefixes as they are, the harness's display and ctest's own network namespace; every further
+# slot has a copy of each prefix (so its own wineserver and single-instance mutex), a display, a
+# network namespace (its own loopback, so its own backend on 127.0.0.1:443) and a backend folder.
+
+# slot_dir HARNESS_DIR SLOT: the slot's display, namespace holder and logs.
+slot_dir() { echo "$1/slot$2"; }
+
+# slot_prefix PREFIX SLOT
+slot_prefix() {
+    if [ "$2" = 1 ]; then echo "$1"; else echo "$1.slot$2"; fi
+}
+
+# slot_backend_dir BACKEND_DIR SLOT: the scenario and request log its tests use.
+slot_backend_dir() {
+    if [ "$2" = 1 ]; then echo "$1"; else echo "$1-slot$2"; fi
+}
+
+# slot_netns HARNESS_DIR SLOT: the namespace to enter, empty for slot 1 (ctest's own).
+slot_netns() {
+    [ "$2" = 1 ] && return 0
+    local pidfile
+    pidfile=$(slot_dir "$1" "$2")/netns.pid
+    [ -s "$pidfile" ] || { echo "slot $2 has no network namespace: is the harness fixture running?" >&2; return 1; }
+    echo "/proc/$(cat "$pidfile")/ns/net"
+}
+
+# slot_enter HARNESS_DIR SLOT: sets the array `enter` to the command prefix that runs a command in the
+# slot's network namespace (nsenter, which execs it: a pid taken with $! is the command's own).
+slot_enter() {
+    local ns
+    ns=$(slot_netns "$1" "$2") || return 1
+    if [ -n "$ns" ]; then enter=(nsenter "--net=$ns"); else enter=(); fi
+}
