@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine for ctest and the scripts: the prefix comes from WINEPREFIX, the
 # loader from FENNIX_WINE (Wine's 64-bit loader for the x86-64 build), the X display from the test
-# harness when one is running. A test that ctest gave a slot (tests/harness/slots.sh) runs in that
-# slot: its prefix copy, display, network namespace and backend folder.
+# harness. Under the harness a test runs in its slot (tests/harness/slots.sh; slot 1 unless ctest gave
+# it one): the slot's copy of the prefix, display, network namespace and backend folder.
 set -u
 : "${WINEPREFIX:?WINEPREFIX must name a Wine prefix}"
 export WINEDEBUG=${WINEDEBUG:--all}
@@ -18,10 +18,10 @@ if [ -n "${FENNIX_HARNESS_DIR:-}" ]; then
     fi
     export FENNIX_SLOT=$slot
     WINEPREFIX=$(slot_prefix "$WINEPREFIX" "$slot")
+    [ -d "$WINEPREFIX" ] || { echo "no $WINEPREFIX: is the harness fixture running?" >&2; exit 1; }
     [ -z "${FENNIX_BACKEND_DIR:-}" ] || FENNIX_BACKEND_DIR=$(slot_backend_dir "$FENNIX_BACKEND_DIR" "$slot")
     slot_enter "$FENNIX_HARNESS_DIR" "$slot" || exit 1
     display=$(slot_dir "$FENNIX_HARNESS_DIR" "$slot")/display
-    [ -s "$display" ] || display=$FENNIX_HARNESS_DIR/display
     if [ -s "$display" ]; then
         DISPLAY=$(cat "$display")
         export DISPLAY

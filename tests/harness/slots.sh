@@ -1,16 +1,15 @@
 # Sourced by the harness, the backend fixture and tools/wine-run.sh: where each test slot keeps its things.
-# Wizard tests run one per slot at a time (ctest hands out the slots, tests/CMakeLists.txt). Slot 1 is
-# the prefixes as they are, the harness's display and ctest's own network namespace; every further
-# slot has a copy of each prefix (so its own wineserver and single-instance mutex), a display, a
-# network namespace (its own loopback, so its own backend on 127.0.0.1:443) and a backend folder.
+# Wizard tests run one per slot at a time (ctest hands out the slots, tests/CMakeLists.txt); every
+# other test runs in slot 1. Each slot has a fresh copy of each prefix (so its own wineserver and
+# single-instance mutex; the prefixes in the cache stay as setup made them), a display and a backend
+# folder; slot 1 has ctest's own network namespace, every further slot one of its own (its own
+# loopback, so its own backend on 127.0.0.1:443).
 
 # slot_dir HARNESS_DIR SLOT: the slot's display, namespace holder and logs.
 slot_dir() { echo "$1/slot$2"; }
 
 # slot_prefix PREFIX SLOT
-slot_prefix() {
-    if [ "$2" = 1 ]; then echo "$1"; else echo "$1.slot$2"; fi
-}
+slot_prefix() { echo "$1.slot$2"; }
 
 # slot_backend_dir BACKEND_DIR SLOT: the scenario and request log its tests use.
 slot_backend_dir() {

@@ -1,24 +1,20 @@
 #!/usr/bin/env bash
-# Test fixture clean-up: stop.sh DIR PREFIX...: ends the Wine processes of each prefix and its slot
-# copies, then what start.sh started, by pid.
+# Test fixture clean-up: stop.sh DIR PREFIX...: ends the Wine processes in each slot's copy of each
+# prefix, then what start.sh started, by pid.
 set -u
 dir=$1; shift
 source "$(dirname "$0")/slots.sh"
+# -k asks a server to end; -w waits until it has. All at once: each waits for its own programs.
 for slotdir in "$dir"/slot*; do
     [ -d "$slotdir" ] || continue
     slot=${slotdir##*/slot}
     for prefix in "$@"; do
         copy=$(slot_prefix "$prefix" "$slot")
         [ -d "$copy" ] || continue
-        # -k asks the server to end; -w waits until it has, with its registry saved.
-        WINEPREFIX=$copy timeout 20 wineserver -k 2>/dev/null
-        WINEPREFIX=$copy timeout 20 wineserver -w 2>/dev/null
+        (WINEPREFIX=$copy timeout 20 wineserver -k; WINEPREFIX=$copy timeout 20 wineserver -w) 2>/dev/null &
     done
 done
-for prefix in "$@"; do
-    WINEPREFIX=$prefix timeout 20 wineserver -k 2>/dev/null
-    WINEPREFIX=$prefix timeout 20 wineserver -w 2>/dev/null
-done
+wait
 for pidfile in "$dir"/*.pid "$dir"/slot*/*.pid; do
     [ -f "$pidfile" ] || continue
     pid=$(cat "$pidfile")
@@ -29,5 +25,5 @@ for pidfile in "$dir"/*.pid "$dir"/slot*/*.pid; do
     fi
     rm -f "$pidfile"
 done
-rm -f "$dir/display" "$dir"/slot*/display
+rm -f "$dir"/slot*/display
 exit 0
