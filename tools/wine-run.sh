@@ -16,9 +16,11 @@ if [ -n "${FENNIX_HARNESS_DIR:-}" ]; then
         slot=${CTEST_RESOURCE_GROUP_0_SLOT#id:}
         slot=${slot%%,*}
     fi
-    export FENNIX_SLOT=$slot
-    WINEPREFIX=$(slot_prefix "$WINEPREFIX" "$slot")
-    [ -d "$WINEPREFIX" ] || { echo "no $WINEPREFIX: is the harness fixture running?" >&2; exit 1; }
+    # The prefixes the harness copies; a test that brings a prefix of its own keeps it.
+    if grep -qxF "$WINEPREFIX" "$FENNIX_HARNESS_DIR/prefixes" 2>/dev/null; then
+        WINEPREFIX=$(slot_prefix "$WINEPREFIX" "$slot")
+        [ -d "$WINEPREFIX" ] || { echo "no $WINEPREFIX: is the harness fixture running?" >&2; exit 1; }
+    fi
     [ -z "${FENNIX_BACKEND_DIR:-}" ] || FENNIX_BACKEND_DIR=$(slot_backend_dir "$FENNIX_BACKEND_DIR" "$slot")
     slot_enter "$FENNIX_HARNESS_DIR" "$slot" || exit 1
     display=$(slot_dir "$FENNIX_HARNESS_DIR" "$slot")/display

@@ -5,6 +5,14 @@
 # folder; slot 1 has ctest's own network namespace, every further slot one of its own (its own
 # loopback, so its own backend on 127.0.0.1:443).
 
+# alive PID: the process runs. One that has ended but is not yet reaped (its parent, the script that
+# started it, is gone) still answers kill -0.
+alive() {
+    local state
+    state=$(sed -n 's/^State:[[:space:]]*\(.\).*/\1/p' "/proc/$1/status" 2>/dev/null)
+    [ -n "$state" ] && [ "$state" != Z ]
+}
+
 # slot_dir HARNESS_DIR SLOT: the slot's display, namespace holder and logs.
 slot_dir() { echo "$1/slot$2"; }
 

@@ -71,6 +71,7 @@ for slot in $(seq 1 "$slots"); do
     [ "$slot" = 1 ] || start_netns "$out"
 done
 for pid in "${copies[@]}"; do wait "$pid"; done
+printf '%s\n' "$@" >"$dir/prefixes"
 
 for slot in $(seq 1 "$slots"); do
     out=$(slot_dir "$dir" "$slot")

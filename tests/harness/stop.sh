@@ -18,10 +18,10 @@ wait
 for pidfile in "$dir"/*.pid "$dir"/slot*/*.pid; do
     [ -f "$pidfile" ] || continue
     pid=$(cat "$pidfile")
-    if kill -0 "$pid" 2>/dev/null; then
+    if alive "$pid"; then
         kill "$pid" 2>/dev/null
-        for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-        kill -9 "$pid" 2>/dev/null
+        for _ in $(seq 1 50); do alive "$pid" || break; sleep 0.1; done
+        alive "$pid" && kill -9 "$pid" 2>/dev/null
     fi
     rm -f "$pidfile"
 done
