@@ -18,7 +18,7 @@ if [ -n "${FENNIX_HARNESS_DIR:-}" ]; then
     fi
     # The prefixes the harness copies; a test that brings a prefix of its own keeps it.
     if grep -qxF "$WINEPREFIX" "$FENNIX_HARNESS_DIR/prefixes" 2>/dev/null; then
-        WINEPREFIX=$(slot_prefix "$WINEPREFIX" "$slot")
+        WINEPREFIX=$(slot_prefix "$FENNIX_HARNESS_DIR" "$WINEPREFIX" "$slot")
         [ -d "$WINEPREFIX" ] || { echo "no $WINEPREFIX: is the harness fixture running?" >&2; exit 1; }
     fi
     [ -z "${FENNIX_BACKEND_DIR:-}" ] || FENNIX_BACKEND_DIR=$(slot_backend_dir "$FENNIX_BACKEND_DIR" "$slot")

@@ -1,8 +1,8 @@
 # Sourced by the harness, the backend fixture and tools/wine-run.sh: where each test slot keeps its things.
 # Wizard tests run one per slot at a time (ctest hands out the slots, tests/CMakeLists.txt); every
-# other test runs in slot 1. Each slot has a fresh copy of each prefix (so its own wineserver and
-# single-instance mutex; the prefixes in the cache stay as setup made them), a display and a backend
-# folder; slot 1 has ctest's own network namespace, every further slot one of its own (its own
+# other test runs in slot 1. Each slot has a fresh copy of each prefix in its folder (so its own
+# wineserver and single-instance mutex; the prefixes in the cache stay as setup made them, and builds
+# do not share copies), a display and a backend folder; slot 1 has ctest's own network namespace, every further slot one of its own (its own
 # loopback, so its own backend on 127.0.0.1:443).
 
 # alive PID: the process runs. One that has ended but is not yet reaped (its parent, the script that
@@ -16,8 +16,8 @@ alive() {
 # slot_dir HARNESS_DIR SLOT: the slot's display, namespace holder and logs.
 slot_dir() { echo "$1/slot$2"; }
 
-# slot_prefix PREFIX SLOT
-slot_prefix() { echo "$1.slot$2"; }
+# slot_prefix HARNESS_DIR PREFIX SLOT: the slot's copy of PREFIX.
+slot_prefix() { echo "$(slot_dir "$1" "$3")/$(basename "$2")"; }
 
 # slot_backend_dir BACKEND_DIR SLOT: the scenario and request log its tests use.
 slot_backend_dir() {

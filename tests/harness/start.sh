@@ -7,6 +7,10 @@ dir=$1 slots=$2; shift 2
 here=$(dirname "$0")
 source "$here/slots.sh"
 mkdir -p "$dir"
+if [ "$slots" -gt 1 ] && ! unshare -n true 2>/dev/null; then
+    echo "harness: the test slots need network namespaces of their own, so root (as tools/test.sh runs ctest)" >&2
+    exit 1
+fi
 "$here/stop.sh" "$dir" "$@" >/dev/null 2>&1 || true
 
 # Display numbers are taken from the files X leaves in /tmp; the lock file names the server that holds
@@ -60,7 +64,8 @@ copy_prefix() {
 copies=()
 for slot in $(seq 1 "$slots"); do
     for prefix in "$@"; do
-        copy_prefix "$prefix" "$(slot_prefix "$prefix" "$slot")" &
+        mkdir -p "$(slot_dir "$dir" "$slot")"
+        copy_prefix "$prefix" "$(slot_prefix "$dir" "$prefix" "$slot")" &
         copies+=($!)
     done
 done
@@ -80,7 +85,7 @@ for slot in $(seq 1 "$slots"); do
     slot_enter "$dir" "$slot"
     for prefix in "$@"; do
         name=$(basename "$prefix")
-        WINEPREFIX=$(slot_prefix "$prefix" "$slot") "${enter[@]}" wineserver -f -p >"$out/wineserver-$name.log" 2>&1 </dev/null &
+        WINEPREFIX=$(slot_prefix "$dir" "$prefix" "$slot") "${enter[@]}" wineserver -f -p >"$out/wineserver-$name.log" 2>&1 </dev/null &
         echo $! >"$out/wineserver-$name.pid"
     done
     echo "harness: slot $slot on DISPLAY=$(cat "$out/display")"

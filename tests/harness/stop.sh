@@ -9,7 +9,7 @@ for slotdir in "$dir"/slot*; do
     [ -d "$slotdir" ] || continue
     slot=${slotdir##*/slot}
     for prefix in "$@"; do
-        copy=$(slot_prefix "$prefix" "$slot")
+        copy=$(slot_prefix "$dir" "$prefix" "$slot")
         [ -d "$copy" ] || continue
         (WINEPREFIX=$copy timeout 20 wineserver -k; WINEPREFIX=$copy timeout 20 wineserver -w) 2>/dev/null &
     done
