@@ -17,7 +17,9 @@ if [ -n "${FENNIX_HARNESS_DIR:-}" ]; then
         slot=${slot%%,*}
     fi
     # The prefixes the harness copies; a test that brings a prefix of its own keeps it.
+    own_prefix=1
     if grep -qxF "$WINEPREFIX" "$FENNIX_HARNESS_DIR/prefixes" 2>/dev/null; then
+        own_prefix=0
         WINEPREFIX=$(slot_prefix "$FENNIX_HARNESS_DIR" "$WINEPREFIX" "$slot")
         [ -d "$WINEPREFIX" ] || { echo "no $WINEPREFIX: is the harness fixture running?" >&2; exit 1; }
     fi
@@ -36,6 +38,9 @@ wine=${FENNIX_WINE:-wine}
 out=$(mktemp)
 "${enter[@]}" "$wine" "$@" >"$out" 2>&1 </dev/null
 rc=$?
+# A prefix of the test's own is shared by tests of other slots, one at a time: its wineserver, which
+# holds the network namespace it started in, must end before the next test starts another.
+[ "${own_prefix:-0}" = 0 ] || timeout 30 wineserver -w
 cat "$out"
 rm -f "$out"
 exit $rc

@@ -26,6 +26,9 @@ target_include_directories(layout_test PRIVATE ${CMAKE_SOURCE_DIR}/resources)
 function(a11y_add_dpi144_variant test)
     get_test_property(${test} ENVIRONMENT _env)
     get_test_property(${test} RESOURCE_LOCK _lock)
+    if(NOT _lock)
+        set(_lock)
+    endif()
     get_test_property(${test} FIXTURES_REQUIRED _fixtures)
     string(REPLACE "WINEPREFIX=${FENNIX_PREFIX_win64}" "WINEPREFIX=${FENNIX_PREFIX_DPI144}" _env "${_env}")
     string(REGEX REPLACE "FENNIX_ARTEFACT_DIR=[^;]*" "FENNIX_ARTEFACT_DIR=${CMAKE_BINARY_DIR}/artefacts/${test}.dpi144" _env "${_env}")
@@ -33,9 +36,8 @@ function(a11y_add_dpi144_variant test)
     add_test(NAME ${test}.dpi144 COMMAND ${_exe} --gtest_color=no)
     set_tests_properties(${test}.dpi144 PROPERTIES
         FIXTURES_REQUIRED "${_fixtures};dpi144" TIMEOUT ${FENNIX_TEST_TIMEOUT} ENVIRONMENT "${_env};FENNIX_EXPECT_DPI=144")
-    if(_lock)
-        set_tests_properties(${test}.dpi144 PROPERTIES RESOURCE_LOCK "${_lock}")
-    endif()
+    # One test at a time in the copy: each starts the copy's wineserver in its own test slot.
+    set_tests_properties(${test}.dpi144 PROPERTIES RESOURCE_LOCK "${_lock};dpi144")
 endfunction()
 
 # The backend and the sample installers are known only once their folders' tests.cmake have run.

@@ -18,11 +18,10 @@ start)
             cp -a "$entry" "$target/drive_c/"
         fi
     done
-    export WINEPREFIX=$target WINEDEBUG=-all
-    loader=${FENNIX_WINE:-wine}
-    [ "$loader" = wine ] || export WINELOADER=$loader
-    "$loader" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null
-    wineserver -w
+    # Written straight into the registry file, so that no wineserver starts here: the first test to use
+    # the copy starts it in its own test slot. Wine manages its windows itself, as in the harness's copies.
+    printf '\n[Control Panel\\\\Desktop] %s\n"LogPixels"=dword:%08x\n' "$(date +%s)" "$dpi" >>"$target/user.reg"
+    printf '\n[Software\\\\Wine\\\\X11 Driver] %s\n"Managed"="N"\n' "$(date +%s)" >>"$target/user.reg"
     ;;
 stop)
     WINEPREFIX=$2 timeout 20 wineserver -k 2>/dev/null || true
