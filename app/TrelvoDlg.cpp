@@ -126,23 +126,33 @@ bool CTrelvoDlg::CreateInitialPages() {
     GetWindowRect(GetItem(IDC_PAGE_FRAME), &pageRect_);
     MapWindowPoints(nullptr, GetHwnd(), reinterpret_cast<POINT*>(&pageRect_), 2);
 
+    // Only the first page is made before the window shows; the error page and the others follow.
     errorPage_ = std::make_unique<ErrorPage>(languageManager_);
-    if (!CreatePage(*errorPage_)) {
-        MessageBoxW(GetHwnd(), (L"The setup window could not be created: " + SystemErrorText(GetLastError())).c_str(),
-                    L"Error", MB_ICONHAND | MB_SYSTEMMODAL);
-        EndDialog(IDOK);
-        return false;
+    for (const PageEntry& entry : BuildInitialPageList(CurrentPageSwitches())) {
+        if (pages_.empty())
+            CreateAndAddPage(MakePageOf(entry));
+        else
+            pages_.push_back(MakePageOf(entry));
     }
-
-    for (const PageEntry& entry : BuildInitialPageList(CurrentPageSwitches()))
-        CreateAndAddPage(MakePageOf(entry));
     initialPageCount_ = pages_.size();
     currentIndex_ = 0;
     if (pages_.empty() || errorShown_)
         return false;
     ShowWindow(pages_[0]->GetHwnd(), SW_SHOW);
     LogLine(L"page: " + pages_[0]->GetPageName());
+    SetTimer(GetHwnd(), kMakePagesTimer, USER_TIMER_MINIMUM, nullptr);
     return true;
+}
+
+bool CTrelvoDlg::MakeErrorPage() {
+    if (errorPage_->GetHwnd())
+        return true;
+    if (CreatePage(*errorPage_))
+        return true;
+    MessageBoxW(GetHwnd(), (L"The setup window could not be created: " + SystemErrorText(GetLastError())).c_str(),
+                L"Error", MB_ICONHAND | MB_SYSTEMMODAL);
+    EndDialog(IDOK);
+    return false;
 }
 
 std::unique_ptr<IPage> CTrelvoDlg::MakePageOf(const PageEntry& entry) {
@@ -171,6 +181,11 @@ bool CTrelvoDlg::MakePagesThrough(std::size_t index) {
 }
 
 void CTrelvoDlg::OnMakePagesTimer() {
+    if (!errorPage_->GetHwnd()) {
+        if (!MakeErrorPage())
+            KillTimer(GetHwnd(), kMakePagesTimer);
+        return;
+    }
     if (errorShown_ || firstUnmade_ >= pages_.size() || !MakePagesThrough(firstUnmade_) ||
         firstUnmade_ >= pages_.size())
         KillTimer(GetHwnd(), kMakePagesTimer);
@@ -268,6 +283,8 @@ void CTrelvoDlg::OnButton(ButtonType type) {
 
 void CTrelvoDlg::ShowError(const std::wstring& title, const std::wstring& text) {
     LogLine(L"error page: " + title + L": " + text);
+    if (!MakeErrorPage())
+        return;
     if (currentIndex_ < pages_.size())
         ShowWindow(pages_[currentIndex_]->GetHwnd(), SW_HIDE);
     errorPage_->SetTitleAndText(title, text);

@@ -63,6 +63,9 @@ private:
     // Makes the windows of every page up to `index` that has none yet; false when one cannot be made
     // (the error page then shows and that page leaves the list).
     bool MakePagesThrough(std::size_t index);
+    // The error page's window, made when first needed at the latest; false (after saying so and ending
+    // the dialog) when it cannot be made.
+    bool MakeErrorPage();
     // Makes the next page still without a window, one per timer tick, until none is left.
     void OnMakePagesTimer();
     // False when its window cannot be made (GetLastError tells why).

@@ -133,6 +133,9 @@ TEST_F(WizardFrameTest, OpensOnTheBrandedLanguagePageInsideTheFrame) {
     EXPECT_EQ(wizard->GetPage(0)->GetPageName(), L"LanguagePageQV");
     EXPECT_EQ(wizard->GetPage(1)->GetPageName(), L"LoadingPage");
     EXPECT_EQ(Shown(), wizard->GetPage(0)->GetHwnd());
+    // The first page is made before the window shows, the loading and error pages just after.
+    ASSERT_TRUE(PumpUntil([&] { return wizard->GetPage(1)->GetHwnd() && wizard->GetErrorPage()->GetHwnd(); }));
+    EXPECT_EQ(Shown(), wizard->GetPage(0)->GetHwnd());
     EXPECT_FALSE(IsWindowVisible(wizard->GetPage(1)->GetHwnd()));
     EXPECT_FALSE(IsWindowVisible(wizard->GetErrorPage()->GetHwnd()));
     EXPECT_EQ(WindowText(hwnd), L"Fennix Web ");
