@@ -79,6 +79,8 @@ void DownloadPageBase::OnNavigateToPage() {
         }
         plan_ = BuildInstallPlan(input);
         downloaded_.assign(packages_.size(), Fetched());
+        installs_.clear();
+        installs_.resize(packages_.size());
         next_ = 0;
         Advance();
     });
@@ -93,7 +95,7 @@ INT_PTR DownloadPageBase::HandleMessage(UINT message, WPARAM wParam, LPARAM lPar
         ShowPercent(static_cast<unsigned>(wParam));
         return TRUE;
     case kStepDoneMessage:
-        RunGuarded(rules_.pageName, [this, wParam] { OnStepDone(wParam); });
+        RunGuarded(rules_.pageName, [this, wParam, lParam] { OnStepDone(wParam, lParam); });
         return TRUE;
     default:
         return IPage::HandleMessage(message, wParam, lParam);
@@ -104,20 +106,21 @@ void DownloadPageBase::OnTimer(UINT_PTR id) {
     if (id == kDownloadTimer)
         RunGuarded(rules_.pageName, [this] { PollDownload(); });
     else if (id == kInstallerTimer)
-        RunGuarded(rules_.pageName, [this] { PollInstaller(); });
+        RunGuarded(rules_.pageName, [this] { PollInstallers(); });
 }
 
-void DownloadPageBase::OnStepDone(WPARAM serial) {
-    if (serial != stepSerial_)
-        return;  // a step the timer already collected
-    // The task posted this as its last act: the result is an instant away.
-    if (pendingDownload_.valid()) {
-        pendingDownload_.wait();
-        PollDownload();
-    } else if (pendingInstaller_.valid()) {
-        pendingInstaller_.wait();
-        PollInstaller();
+// Each task posts this as its last act: its result is an instant away.
+void DownloadPageBase::OnStepDone(WPARAM serialOrPackage, LPARAM task) {
+    if (task == kInstallerTask) {
+        if (serialOrPackage < installs_.size() && installs_[serialOrPackage].task.valid())
+            installs_[serialOrPackage].task.wait();
+        PollInstallers();
+        return;
     }
+    if (serialOrPackage != stepSerial_ || !pendingDownload_.valid())
+        return;  // a download the timer already collected
+    pendingDownload_.wait();
+    PollDownload();
 }
 
 // Posts the step-done message when the task's function returns, whichever way it does.
@@ -135,18 +138,29 @@ void DownloadPageBase::Advance() {
         if (ConfigurationManager::GetInstance()->cancelRequested)
             return;
         if (step.kind == StepKind::Download) {
-            if (!packages_[step.package])
-                return;
-            StartDownload(step);
-            return;
+            if (!pendingDownload_.valid() && packages_[step.package])
+                StartDownload(step);
+            StartWaitedInstallersEarly();
+            return;  // the download's end moves on
         }
         EnterInstallPhase();
         if (!downloaded_[step.package].succeeded) {
             ++next_;  // its download failed and was reported
             continue;
         }
-        StartInstaller(step);
-        return;
+        Install& install = installs_[step.package];
+        if (!install.started)
+            StartInstaller(step);
+        // The offers' installers are not waited for: once the first is due they all start together,
+        // and their outcomes are still taken one by one in the plan's order.
+        if (step.kind == StepKind::Start)
+            for (std::size_t later = next_ + 1; later < plan_.size(); ++later)
+                if (plan_[later].kind == StepKind::Start && downloaded_[plan_[later].package].succeeded &&
+                    !installs_[plan_[later].package].started)
+                    StartInstaller(plan_[later]);
+        if (!IsReady(install.task))
+            return;  // its end moves on
+        CompleteInstaller(step, install.task.get());
     }
     if (installPhase_ && rules_.installsProduct && installationEnded_)
         installationEnded_();
@@ -206,31 +220,53 @@ void DownloadPageBase::PollDownload() {
     if (next_ >= plan_.size())
         return;
     const InstallStep& step = plan_[next_];
-    if (fetched.succeeded)
+    if (fetched.succeeded) {
+        // Under way at once, so that a zip is extracted while the next file downloads.
+        for (const InstallStep& later : plan_)
+            if (later.kind != StepKind::Download && later.package == step.package) {
+                fetched.prepared = PrepareInstallerAsync(fetched.pathOrError);
+                break;
+            }
         downloaded_[step.package] = fetched;
+    }
     Complete(step, fetched.succeeded, fetched.pathOrError);
     Advance();
+}
+
+void DownloadPageBase::StartWaitedInstallersEarly() {
+    for (const InstallStep& step : plan_)
+        if (step.kind == StepKind::InstallAndWait && downloaded_[step.package].succeeded &&
+            !installs_[step.package].started)
+            StartInstaller(step);
 }
 
 void DownloadPageBase::StartInstaller(const InstallStep& step) {
     Fetched& fetched = downloaded_[step.package];
     UniqueFile held = fetched.held ? std::move(*fetched.held) : UniqueFile();
+    const bool wait = step.kind == StepKind::InstallAndWait;
+    if (wait)
+        NotifyInstallationStarted();
     HWND window = GetHwnd();
-    const WPARAM serial = ++stepSerial_;
-    pendingInstaller_ = StartInstallerAsync(fetched.pathOrError, step.arguments, step.kind == StepKind::InstallAndWait,
-                                            std::move(held), &ConfigurationManager::GetInstance()->cancelRequested,
-                                            [window, serial] { PostMessageW(window, kStepDoneMessage, serial, 0); });
+    const WPARAM package = step.package;
+    Install& install = installs_[step.package];
+    install.started = true;
+    install.task = StartInstallerAsync(
+        fetched.prepared.valid() ? fetched.prepared : PrepareInstallerAsync(fetched.pathOrError), step.arguments, wait,
+        std::move(held), &ConfigurationManager::GetInstance()->cancelRequested,
+        [window, package] { PostMessageW(window, kStepDoneMessage, package, kInstallerTask); });
     SetTimer(GetHwnd(), kInstallerTimer, kPollMs, nullptr);
 }
 
-void DownloadPageBase::PollInstaller() {
-    if (!IsReady(pendingInstaller_))
-        return;
-    KillTimer(GetHwnd(), kInstallerTimer);
-    const RunResult result = pendingInstaller_.get();
-    if (next_ >= plan_.size())
-        return;
-    const InstallStep& step = plan_[next_];
+void DownloadPageBase::PollInstallers() {
+    bool running = false;
+    for (const Install& install : installs_)
+        running = running || (install.task.valid() && !IsReady(install.task));
+    if (!running)
+        KillTimer(GetHwnd(), kInstallerTimer);
+    Advance();
+}
+
+void DownloadPageBase::CompleteInstaller(const InstallStep& step, const RunResult& result) {
     // An offer counts once its process started; the product once its installer succeeded, also when it
     // asks for a restart, which the finish page then mentions.
     const bool restart = step.kind == StepKind::InstallAndWait && result.started && InstalledButRestartNeeded(result.exitCode);
@@ -239,7 +275,6 @@ void DownloadPageBase::PollInstaller() {
     const bool succeeded =
         step.kind == StepKind::Start ? result.started : result.started && (result.exitCode == 0 || restart);
     Complete(step, succeeded, succeeded ? result.installer : result.text);
-    Advance();
 }
 
 void DownloadPageBase::Complete(const InstallStep& step, bool succeeded, const std::wstring& pathOrError) {
@@ -257,14 +292,22 @@ void DownloadPageBase::Complete(const InstallStep& step, bool succeeded, const s
         package->ReportEvent(step.successCode);
 }
 
+// Once, when the product's installer starts or, failing that, when the downloads have ended.
+void DownloadPageBase::NotifyInstallationStarted() {
+    if (installationNotified_ || !rules_.installsProduct)
+        return;
+    installationNotified_ = true;
+    if (installationStarted_)
+        installationStarted_();
+}
+
 void DownloadPageBase::EnterInstallPhase() {
     if (installPhase_)
         return;
     installPhase_ = true;
     if (!rules_.installsProduct)
         return;
-    if (installationStarted_)
-        installationStarted_();
+    NotifyInstallationStarted();
     StartMarquee(true);
 }
 

@@ -1,6 +1,11 @@
 // What both download pages share: they build the run's install plan from the configuration and carry
-// it out one step at a time on tasks polled by timers, with the progress bar and the events. The
-// families differ only in their rules (install/InstallPlan.h) and their image.
+// it out on tasks polled by timers, with the progress bar and the events. The families differ only in
+// their rules (install/InstallPlan.h) and their image.
+//
+// Downloads run one at a time in the plan's order. Work may run ahead of the plan where nothing can
+// tell: a downloaded package is prepared (a zip extracted) while the next file downloads, and the
+// product's installer starts as soon as its file is in. Outcomes are still taken in the plan's order,
+// so the events and the offers' starts come exactly as the plan lists them.
 #pragma once
 #include <windows.h>
 
@@ -27,9 +32,11 @@ public:
     static constexpr UINT_PTR kDownloadTimer = 0x1000;
     static constexpr UINT_PTR kInstallerTimer = 0x1002;
     static constexpr UINT kPollMs = 100;
-    // Posted by a step's task as it ends (wParam: the step's serial), so the page moves on at once; the
-    // timers stay as the net for a message that never comes.
+    // Posted by a task as it ends, so the page moves on at once; the timers stay as the net for a
+    // message that never comes. A download posts its serial with lParam 0, an installer its package's
+    // index with kInstallerTask.
     static constexpr UINT kStepDoneMessage = WM_APP + 0x40;
+    static constexpr LPARAM kInstallerTask = 1;
 
     ~DownloadPageBase() override;
 
@@ -51,26 +58,31 @@ protected:
     void OnTimer(UINT_PTR id) override;
 
 private:
-    // Starts the next step that can run, or ends the page when none is left.
+    // Starts what can run and takes the outcomes that are due in the plan's order; ends the page when no
+    // step is left.
     void Advance();
     void StartDownload(const InstallStep& step);
+    // Installers waited for (the product's) whose file is in, while later downloads still run.
+    void StartWaitedInstallersEarly();
     void StartInstaller(const InstallStep& step);
     void PollDownload();
-    void PollInstaller();
+    void PollInstallers();
+    void CompleteInstaller(const InstallStep& step, const RunResult& result);
     // Reports the step's outcome, remembers what it produced and moves past it.
     void Complete(const InstallStep& step, bool succeeded, const std::wstring& pathOrError);
+    void NotifyInstallationStarted();
     void EnterInstallPhase();
     void Finish();
     // Progress bar to marquee; `remember` marks it as a marquee that the next percentage ends.
     void StartMarquee(bool remember);
     void ShowPercent(unsigned percent);
 
-    // Waits out the last instant of the step's task when its serial is the current one, then collects it.
-    void OnStepDone(WPARAM serial);
+    // Waits out the last instant of the task that posted, then collects what is due.
+    void OnStepDone(WPARAM serialOrPackage, LPARAM task);
     struct PostWhenDone;
 
     const FamilyRules& rules_;
-    WPARAM stepSerial_ = 0;  // of the step whose task runs now
+    WPARAM stepSerial_ = 0;  // of the download that runs now
     CStaticFromImage image_;
     HWND progressBar_ = nullptr;
     bool marquee_ = false;
@@ -80,6 +92,11 @@ private:
         bool succeeded = false;
         std::wstring pathOrError;
         std::shared_ptr<UniqueFile> held;
+        std::shared_future<Preparation> prepared;  // of a package that has an installer
+    };
+    struct Install {
+        bool started = false;
+        std::future<RunResult> task;  // collected once its step is due
     };
 
     // The package's own folder in the run's folder, made new for this run; "" when it cannot be.
@@ -90,10 +107,11 @@ private:
     std::vector<InstallStep> plan_;
     std::size_t next_ = 0;
     std::vector<Fetched> downloaded_;  // per package; failed while not (or not successfully) downloaded
+    std::vector<Install> installs_;    // per package
     bool installPhase_ = false;
+    bool installationNotified_ = false;
     bool productFailed_ = false;
     std::future<Fetched> pendingDownload_;
-    std::future<RunResult> pendingInstaller_;
     InstallationCallback installationStarted_;
     InstallationCallback installationEnded_;
 };

@@ -71,7 +71,11 @@ Preparation PrepareInstaller(const std::wstring& downloadedPath) {
     if (base.empty() || folder == base)
         return {{}, L"no folder to extract the archive into"};
     std::wstring reason;
-    if (!ExtractZip(downloadedPath, folder, reason))
+    const ULONGLONG started = GetTickCount64();
+    const bool extracted = ExtractZip(downloadedPath, folder, reason);
+    LogLine(L"archive " + downloadedPath + (extracted ? L": extracted in " : L": not extracted after ") +
+            std::to_wstring(GetTickCount64() - started) + L" ms");
+    if (!extracted)
         return {{}, reason.empty() ? L"the archive could not be extracted" : reason};
     const std::wstring executable = FindFirstExecutable(folder);
     if (executable.empty())
@@ -172,11 +176,31 @@ RunResult RunProcess(const std::wstring& installerPath, const std::wstring& argu
     return result;
 }
 
+std::shared_future<Preparation> PrepareInstallerAsync(const std::wstring& downloadedPath) {
+    return std::async(std::launch::async, [downloadedPath] {
+        // The task's boundary: a failure is a reason, like any other that leaves nothing to start.
+        try {
+            return PrepareInstaller(downloadedPath);
+        } catch (const std::exception& error) {
+            return Preparation{{}, L"Error launching executable: " + AnsiToWide(error.what())};
+        }
+    }).share();
+}
+
 std::future<RunResult> StartInstallerAsync(const std::wstring& downloadedPath, const std::wstring& arguments,
                                            bool wait, UniqueFile held, const std::atomic<bool>* abandon,
                                            std::function<void()> done) {
+    // Deferred: prepared on the installer's own task when it asks for the result.
+    return StartInstallerAsync(
+        std::async(std::launch::deferred, [downloadedPath] { return PrepareInstaller(downloadedPath); }).share(),
+        arguments, wait, std::move(held), abandon, std::move(done));
+}
+
+std::future<RunResult> StartInstallerAsync(std::shared_future<Preparation> prepared, const std::wstring& arguments,
+                                           bool wait, UniqueFile held, const std::atomic<bool>* abandon,
+                                           std::function<void()> done) {
     auto heldShared = std::make_shared<UniqueFile>(std::move(held));
-    return std::async(std::launch::async, [downloadedPath, arguments, wait, heldShared, abandon, done]() {
+    return std::async(std::launch::async, [prepared, arguments, wait, heldShared, abandon, done]() {
         struct CallAtEnd {
             const std::function<void()>& call;
             ~CallAtEnd() {
@@ -187,7 +211,7 @@ std::future<RunResult> StartInstallerAsync(const std::wstring& downloadedPath, c
         // The task's boundary: nothing but a result reaches the page that polls it.
         RunResult result;
         try {
-            const Preparation preparation = PrepareInstaller(downloadedPath);
+            const Preparation preparation = prepared.get();
             if (preparation.installer.empty()) {
                 result.text = preparation.failure;
                 return result;

@@ -64,3 +64,13 @@ std::future<RunResult> StartInstallerAsync(const std::wstring& downloadedPath, c
                                            const std::atomic<bool>* abandon = nullptr,
                                            std::function<void()> done = {});
 
+// PrepareInstaller on a task of its own, so that a zip is extracted while the next file downloads;
+// the result is shared by whoever starts the installer.
+std::shared_future<Preparation> PrepareInstallerAsync(const std::wstring& downloadedPath);
+
+// As above, with the preparation already under way: the task waits for it, then starts the installer.
+std::future<RunResult> StartInstallerAsync(std::shared_future<Preparation> prepared, const std::wstring& arguments,
+                                           bool wait, UniqueFile held = UniqueFile(),
+                                           const std::atomic<bool>* abandon = nullptr,
+                                           std::function<void()> done = {});
+

@@ -235,6 +235,67 @@ TEST_F(InstallPagesTest, IsvRunsAcceptedOffersAfterTheProduct) {
     EXPECT_EQ(installation, "started ended ");
 }
 
+// The product's installer runs while the offers still download, yet the backend hears the same story
+// in the same order: download failures, then the product's outcome, then each offer's start.
+TEST_F(InstallPagesTest, IsvProductInstallsDuringTheOfferDownloadsWithEventsInPlanOrder) {
+    const struct {
+        const char* name;
+        bool zipMissing;
+        const wchar_t* productExit;
+        std::vector<std::string> events;  // who and code, in the order the backend got them
+    } cases[] = {
+        {"all served", false, nullptr, {"product 3", "offer-one 3", "offer-two 3"}},
+        // The product has long ended when the zip's failure is known: its outcome waits for it.
+        {"the zip missing", true, nullptr, {"offer-two -1", "product 3", "offer-one 3"}},
+        {"product exits 1603, the zip missing", true, L"1603", {"offer-two -1", "product 3", "offer-one 3"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        host.pressed.clear();
+        errors.clear();
+        config.acceptedPackages.clear();
+        temp = TestBackend::ScratchFolder(L"install-pages-temp");
+        config.tempFolder = temp;
+        config.downloadFolder = temp;
+        json routes = json::array();
+        if (c.zipMissing)
+            routes.push_back({{"path", "/f/offer2-setup.zip"}, {"status", 404}});
+        ServeInstallers(routes);
+        SetEnvironmentVariableW(L"FENNIX_SAMPLE_PRODUCT_EXIT", c.productExit);
+        auto product = MakeProduct();
+        AcceptOffer("offer-one", Url("offer1-setup.exe"), "/ONE");
+        AcceptOffer("offer-two", Url("offer2-setup.zip"), "/TWO");
+        const size_t mark = backend.Mark();
+
+        auto page = host.Show<DownloadPageIsv>(host.Languages(L"en_US"));
+        page->SetErrorCallback([this](const std::wstring& title, const std::wstring& text) {
+            errors.emplace_back(title, text);
+        });
+        // The backend logs a request as it arrives: what it has seen when the product's installer starts.
+        std::vector<std::string> requestedAtStart;
+        page->SetInstallationStartedCallback([&] { requestedAtStart = DownloadPaths(backend, mark); });
+        page->OnNavigateToPage();
+        ASSERT_TRUE(WaitForEnd());
+        WaitForReports();
+
+        EXPECT_EQ(std::find(requestedAtStart.begin(), requestedAtStart.end(), "/f/offer2-setup.zip"),
+                  requestedAtStart.end())
+            << "the last download had begun before the product's installer started";
+        EXPECT_EQ(host.pressed.size() + errors.size(), 1u);
+        EXPECT_EQ(errors.size(), c.productExit ? 1u : 0u);
+        std::vector<std::string> events;
+        for (const auto& event : Events(backend, mark))
+            events.push_back(event.who + " " + event.code);
+        EXPECT_EQ(events, c.events);
+        std::wstring log;
+        for (int i = 0; i < 100 && std::count(log.begin(), log.end(), L'\n') < (c.zipMissing ? 2 : 3); ++i, Sleep(50))
+            log = LoggedInstallers();
+        EXPECT_EQ(log.rfind(L"beta\t", 0), 0u) << "the offers start after the product's installer ended: " << Narrow(log);
+        DeleteFileW(sampleLog.c_str());
+    }
+    SetEnvironmentVariableW(L"FENNIX_SAMPLE_PRODUCT_EXIT", nullptr);
+}
+
 // How a failed product ends the ISV page: the offers are still installed and reported, then the
 // error texts come instead of Next.
 struct ProductFailure {
