@@ -28,6 +28,8 @@ add_library(minizip STATIC ${_mz}/ioapi.c ${_mz}/iowin32.c ${_mz}/unzip.c ${_mz}
 target_include_directories(minizip SYSTEM PUBLIC ${_mz})
 target_link_libraries(minizip PUBLIC zlib)
 target_compile_options(minizip PRIVATE -w)
+# The reader's own buffer (16 KiB by default): an entry is read from the archive in pieces of this size.
+target_compile_definitions(minizip PRIVATE UNZ_BUFSIZE=262144)
 
 if(FENNIX_BUILD_TESTS)
     set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)

@@ -224,8 +224,9 @@ bool WriteEntry(unzFile zip, const std::wstring& path) {
                                 nullptr));
     if (!file)
         return false;
-    // The reader stops at the size that the directory states and checked.
-    std::vector<char> buffer(64 * 1024);
+    // The reader stops at the size that the directory states and checked. Large pieces: an installer's
+    // payload of tens of MiB is written in a few dozen calls.
+    std::vector<char> buffer(1024 * 1024);
     for (;;) {
         int read = unzReadCurrentFile(zip, buffer.data(), static_cast<unsigned>(buffer.size()));
         if (read < 0)
