@@ -623,7 +623,8 @@ TEST_F(InstallWizardTest, OnWindowsVistaTheProductIsInstalled) {
 }
 
 // The run's log, in the user's temporary folder, tells line by line what happened on the wire, and never
-// the machine id.
+// the machine id. It also shows the product's installer running while the offer still downloads (the
+// offer comes slowly, over seconds), and the offer starting only after the product's installer ended.
 TEST_F(InstallWizardTest, TheRunLogSaysWhatHappened) {
     const std::wstring logs = TestBackend::ScratchFolder(L"wizard-temp");
     std::vector<std::wstring> old;
@@ -637,7 +638,11 @@ TEST_F(InstallWizardTest, TheRunLogSaysWhatHappened) {
 
     json rejected = Offer("bad", 2, "installers/offer2-setup.zip", "/S");
     rejected["ps"]["sha256"] = "not a digest";
-    StartAndAnswer(json::array({kOfferOne, rejected}), InstallerRoutes(true, true), {kAcceptButton});
+    json routes = InstallerRoutes(true, true);
+    routes[1]["fault"] = "slow";
+    routes[1]["chunk_bytes"] = 16384;
+    routes[1]["interval"] = 0.2;
+    StartAndAnswer(json::array({kOfferOne, rejected}), routes, {kAcceptButton});
     HWND finish = WaitForLastPage();
     ASSERT_NE(finish, nullptr);
     std::vector<Event> events;
@@ -664,7 +669,8 @@ TEST_F(InstallWizardTest, TheRunLogSaysWhatHappened) {
         "download https://localhost" + std::string(kProductRoute) + ": " + size + " bytes in ",
         " over WinHTTP, digest check: none given",
         "installer started and waited for: \"" + product + "\" /S",
-        "installer " + product + ": exit code 0",
+        "download https://localhost/f/installers/offer1-setup.exe: ",
+        "installer started: \"" + WideToUtf8(temp) + "\\1\\offer1-setup.exe\" /S /ONE",
         "end of run",
     };
     size_t at = 0;
@@ -673,6 +679,10 @@ TEST_F(InstallWizardTest, TheRunLogSaysWhatHappened) {
         ASSERT_NE(found, std::string::npos) << "missing after " << at << ": " << text << "\n" << log;
         at = found + text.size();
     }
+    const size_t productStart = log.find("installer started and waited for");
+    const size_t productEnd = log.find("installer " + product + ": exit code 0");
+    EXPECT_LT(productStart, productEnd) << log;
+    EXPECT_LT(productEnd, log.find("installer started: ")) << log;
     for (const char* report : {"report product event 1: status 200, 1 attempt", "report bad event 2: status 200",
                                "report one event 3: status 200", "report product event 3: status 200"})
         EXPECT_NE(log.find(report), std::string::npos) << report << "\n" << log;
