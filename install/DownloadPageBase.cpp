@@ -162,6 +162,10 @@ void DownloadPageBase::Advance() {
             return;  // its end moves on
         CompleteInstaller(step, install.task.get());
     }
+    // A task's late message or the timer comes here again once everything is taken: end only once.
+    if (ended_)
+        return;
+    ended_ = true;
     if (installPhase_ && rules_.installsProduct && installationEnded_)
         installationEnded_();
     Finish();

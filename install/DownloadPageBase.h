@@ -110,6 +110,7 @@ private:
     std::vector<Install> installs_;    // per package
     bool installPhase_ = false;
     bool installationNotified_ = false;
+    bool ended_ = false;
     bool productFailed_ = false;
     std::future<Fetched> pendingDownload_;
     InstallationCallback installationStarted_;

@@ -276,6 +276,10 @@ TEST_F(InstallPagesTest, IsvProductInstallsDuringTheOfferDownloadsWithEventsInPl
         page->SetInstallationStartedCallback([&] { requestedAtStart = DownloadPaths(backend, mark); });
         page->OnNavigateToPage();
         ASSERT_TRUE(WaitForEnd());
+        // A task's message or the timer may still come once everything is taken: the page ends once.
+        PostMessageW(page->GetHwnd(), DownloadPageBase::kStepDoneMessage, 1, DownloadPageBase::kInstallerTask);
+        PostMessageW(page->GetHwnd(), WM_TIMER, DownloadPageBase::kInstallerTimer, 0);
+        Pump(20);
         WaitForReports();
 
         EXPECT_EQ(std::find(requestedAtStart.begin(), requestedAtStart.end(), "/f/offer2-setup.zip"),
