@@ -7,6 +7,7 @@
 #include <new>
 
 #include "win32/ComPtr.h"
+#include "win32/Dialog.h"
 #include "win32/Subclass.h"
 #include "win32/SystemLibrary.h"
 
@@ -157,13 +158,6 @@ LRESULT AnswerGetObject(HWND control, WPARAM flags, const std::wstring& name) {
     return result < 0 ? 0 : result;
 }
 
-std::wstring TextOf(HWND hwnd) {
-    const int length = GetWindowTextLengthW(hwnd);
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(hwnd, text.data(), length + 1)));
-    return text;
-}
-
 bool IsTextLabel(HWND hwnd) {
     wchar_t className[16] = {};
     GetClassNameW(hwnd, className, _countof(className));
@@ -253,7 +247,7 @@ std::wstring WithoutMnemonic(const std::wstring& text) {
     return plain;
 }
 
-std::wstring SpokenText(HWND control) { return WithoutMnemonic(TextOf(control)); }
+std::wstring SpokenText(HWND control) { return WithoutMnemonic(WindowTextOf(control)); }
 
 std::wstring LabelOf(HWND control) {
     for (UINT direction : {GW_HWNDPREV, GW_HWNDNEXT})

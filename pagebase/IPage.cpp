@@ -16,20 +16,13 @@ IPage::~IPage() { languageManager->UnregisterPage(this); }
 
 namespace {
 
-std::wstring TextOf(HWND control) {
-    const int length = GetWindowTextLengthW(control);
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(control, text.data(), length + 1)));
-    return text;
-}
-
 // The name a control of a page template needs besides its window text; empty for the controls whose
 // text is their name (buttons, static texts) or that name themselves (a combo box by its selection).
 NameSource DefaultName(HWND control) {
     wchar_t className[32] = {};
     GetClassNameW(control, className, _countof(className));
     if (_wcsicmp(className, WC_LINK) == 0)
-        return [control] { return LinkPlainText(TextOf(control)); };
+        return [control] { return LinkPlainText(WindowTextOf(control)); };
     const bool picture =
         _wcsicmp(className, L"Static") == 0 && (GetWindowLongW(control, GWL_STYLE) & SS_TYPEMASK) == SS_BITMAP;
     if (picture || _wcsicmp(className, PROGRESS_CLASSW) == 0 || _wcsnicmp(className, L"RichEdit", 8) == 0)

@@ -55,9 +55,7 @@ void LicensePageIsv::FillDisclaimerUrls() {
     if (!disclaimer_)
         return;
     auto config = ConfigurationManager::GetInstance();
-    const int length = GetWindowTextLengthW(disclaimer_);
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(disclaimer_, text.data(), length + 1)));
+    const std::wstring text = WindowTextOf(disclaimer_);
 
     std::wstring filled = ReplaceUrlPlaceholder(text, L"[LICENSE_TOS_URL]", config->termsUrl);
     filled = ReplaceUrlPlaceholder(std::move(filled), L"[LICENSE_PRIVACY_URL]", config->privacyUrl);

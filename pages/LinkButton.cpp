@@ -4,6 +4,7 @@
 
 #include <cwctype>
 
+#include "win32/Dialog.h"
 #include "win32/Subclass.h"
 #include "win32/UserLaunch.h"
 
@@ -17,13 +18,6 @@ constexpr UINT kTextFormat = DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX;
 UrlOpener& CurrentOpener() {
     static UrlOpener opener;
     return opener;
-}
-
-std::wstring WindowTextOf(HWND hwnd) {
-    const int length = GetWindowTextLengthW(hwnd);
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(hwnd, text.data(), length + 1)));
-    return text;
 }
 
 bool StartsWithNoCase(const std::wstring& text, const wchar_t* prefix) {

@@ -12,17 +12,6 @@
 #include "resources/resource.h"
 #include "win32/Strings.h"
 
-namespace {
-
-std::wstring WindowText(HWND control) {
-    const int length = GetWindowTextLengthW(control);
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    text.resize(static_cast<size_t>(GetWindowTextW(control, text.data(), length + 1)));
-    return text;
-}
-
-}  // namespace
-
 std::wstring FillProductDisclaimer(const std::wstring& markup, const Package& offer) {
     return FillLinkMarkup(markup,
                           {{L"[PACKAGE_NAME]", EscapeLinkText(Utf8ToWide(offer.displayName))},
@@ -72,7 +61,7 @@ void ProductPage::UpdateTexts() {
 void ProductPage::FillDisclaimer() {
     if (!disclaimer_)
         return;
-    const std::wstring text = WindowText(disclaimer_);
+    const std::wstring text = WindowTextOf(disclaimer_);
     const std::wstring filled = FillProductDisclaimer(text, *offer_);
     if (filled != text)
         SetWindowTextW(disclaimer_, filled.c_str());

@@ -2,6 +2,8 @@
 #pragma once
 #include <windows.h>
 
+#include <string>
+
 #include "win32/Handle.h"
 
 class Dialog {
@@ -47,3 +49,6 @@ private:
     bool modal_ = false;
     UniqueBrush backgroundBrush_;
 };
+
+// The window's text, whatever its length.
+std::wstring WindowTextOf(HWND window);
