@@ -168,6 +168,7 @@ bool CTrelvoDlg::MakePagesThrough(std::size_t index) {
         if (page.GetHwnd())
             continue;
         if (!CreatePage(page)) {
+            // A run with a page missing cannot go on: the error page says so in its place.
             const std::wstring reason = SystemErrorText(GetLastError());
             pages_.erase(pages_.begin() + static_cast<std::ptrdiff_t>(firstUnmade_));
             ShowError(languageManager_->GetString("PAGE_ERROR_TITLE"),
@@ -181,13 +182,12 @@ bool CTrelvoDlg::MakePagesThrough(std::size_t index) {
 }
 
 void CTrelvoDlg::OnMakePagesTimer() {
-    if (!errorPage_->GetHwnd()) {
-        if (!MakeErrorPage())
-            KillTimer(GetHwnd(), kMakePagesTimer);
-        return;
-    }
-    if (errorShown_ || firstUnmade_ >= pages_.size() || !MakePagesThrough(firstUnmade_) ||
-        firstUnmade_ >= pages_.size())
+    bool more = false;
+    if (!errorPage_->GetHwnd())
+        more = MakeErrorPage();
+    else if (!errorShown_ && firstUnmade_ < pages_.size())
+        more = MakePagesThrough(firstUnmade_) && firstUnmade_ < pages_.size();
+    if (!more)
         KillTimer(GetHwnd(), kMakePagesTimer);
 }
 
@@ -203,17 +203,8 @@ bool CTrelvoDlg::CreatePage(IPage& page) {
 }
 
 void CTrelvoDlg::CreateAndAddPage(std::unique_ptr<IPage> page) {
-    // A run with a page missing cannot go on: the error page says so in its place.
-    if (!CreatePage(*page)) {
-        const std::wstring reason = SystemErrorText(GetLastError());
-        ShowError(languageManager_->GetString("PAGE_ERROR_TITLE"), L"A page of the setup could not be created: " + reason);
-        return;
-    }
-    page->SetErrorCallback(
-        [this](const std::wstring& title, const std::wstring& text) { ShowError(title, text); });
     pages_.push_back(std::move(page));
-    if (firstUnmade_ == pages_.size() - 1)
-        firstUnmade_ = pages_.size();
+    MakePagesThrough(pages_.size() - 1);
 }
 
 void CTrelvoDlg::ShowPage(std::size_t index) {
