@@ -183,10 +183,14 @@ TEST_F(WizardTest, NextShowsTheLoadingPageWhereClosingAsksAndLoadingGoesOn) {
     const size_t mark = backend.Mark();
 
     ClickButton(page, kNextButton);
-    HWND loading = WaitForPage(window, [](HWND p) { return ControlVisible(p, kProgressBar); });
-    ASSERT_NE(loading, nullptr) << "shown: " << testing::PrintToString(DescribeControls(VisiblePage(window)));
+    // The page shows a moment before its arrival sets the marquee; both together mean it has arrived.
+    HWND loading = WaitForPage(window, [](HWND p) {
+        return ControlVisible(p, kProgressBar) &&
+               (GetWindowLongW(GetDlgItem(p, kProgressBar), GWL_STYLE) & PBS_MARQUEE) != 0;
+    });
+    ASSERT_NE(loading, nullptr) << "no loading page with a marquee; shown: "
+                                << testing::PrintToString(DescribeControls(VisiblePage(window)));
     EXPECT_FALSE(IsWindowVisible(page));
-    EXPECT_NE(GetWindowLongW(GetDlgItem(loading, kProgressBar), GWL_STYLE) & PBS_MARQUEE, 0);
     // The product's start report travels beside the configuration request, in either order.
     bool asked = false;
     for (const ULONGLONG end = GetTickCount64() + 10000; !asked && GetTickCount64() < end; Sleep(50))
