@@ -1,6 +1,7 @@
 #include "app/TrelvoDlg.h"
 
 #include <optional>
+#include <system_error>
 #include <string>
 
 #include "app/AboutDlg.h"
@@ -18,6 +19,7 @@
 #include "install/TemporaryFolder.h"
 #include "locale/LanguageManager.h"
 #include "net/DownloadManager.h"
+#include "net/HttpClient.h"
 #include "resources/resource.h"
 #include "win32/RunLog.h"
 #include "win32/SystemError.h"
@@ -182,6 +184,13 @@ bool CTrelvoDlg::MakePagesThrough(std::size_t index) {
 }
 
 void CTrelvoDlg::OnMakePagesTimer() {
+    if (!networkPrepared_.valid()) {
+        try {
+            networkPrepared_ = std::async(std::launch::async, PrepareSecureRequests);
+        } catch (const std::system_error&) {
+            // No thread: the first request does this work on its way.
+        }
+    }
     bool more = false;
     if (!errorPage_->GetHwnd())
         more = MakeErrorPage();

@@ -1,6 +1,7 @@
 // The wizard's only top-level window: the frame around the pages, navigation and closing.
 #pragma once
 #include <cstddef>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -66,7 +67,8 @@ private:
     // The error page's window, made when first needed at the latest; false (after saying so and ending
     // the dialog) when it cannot be made.
     bool MakeErrorPage();
-    // Makes the next page still without a window, one per timer tick, until none is left.
+    // Makes the next page still without a window, one per timer tick, until none is left; the first tick
+    // also starts preparing the network for the configuration request.
     void OnMakePagesTimer();
     // False when its window cannot be made (GetLastError tells why).
     bool CreatePage(IPage& page);
@@ -98,6 +100,8 @@ private:
     AccessibleName headerImageName_;
     RECT pageRect_{};
     UniqueBrush accentBrush_;
+    // Loads the network and trust store while the first page waits for the user; waited for on destruction.
+    std::future<void> networkPrepared_;
     std::vector<std::shared_ptr<Package>> offers_;
     OfferNavigation offerNavigation_;  // offerIndex, skipAll, stopAfterDecline, offerLimitReached
     UniqueKernelHandle instanceMutex_;

@@ -1,5 +1,7 @@
 #include "net/HttpClient.h"
 
+#include <wincrypt.h>
+
 #include <new>
 #include <vector>
 
@@ -30,6 +32,9 @@ DWORD AccessType(ProxyRule rule) {
 constexpr DWORD kSocketTimedOut = 10060;  // WSAETIMEDOUT
 
 int AsInt(DWORD value) { return static_cast<int>(value); }
+
+void CloseCertStore(HCERTSTORE store) noexcept { CertCloseStore(store, 0); }
+using UniqueCertStore = UniqueHandle<NullHandleTraits<HCERTSTORE, CloseCertStore>>;
 
 }  // namespace
 
@@ -81,6 +86,12 @@ UniqueWinHttp OpenHttpSession(const HttpOptions& options, const NetLimits& limit
                                                     AsInt(limits.receiveMs)),
                                 L"Failed to set time limits");
     return session;
+}
+
+void PrepareSecureRequests() noexcept {
+    UniqueWinHttp session(WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                                      WINHTTP_NO_PROXY_BYPASS, 0));
+    UniqueCertStore roots(CertOpenSystemStoreW(0, L"ROOT"));
 }
 
 HttpExchange::HttpExchange(const HttpTarget& target, const HttpOptions& options) {

@@ -45,6 +45,11 @@ struct NetLimits;
 // reuse its kept-alive connections. Throws HttpError.
 UniqueWinHttp OpenHttpSession(const HttpOptions& options, const NetLimits& limits);
 
+// Loads WinHTTP and opens the trust store, the work the first HTTPS request would otherwise do on its
+// way (Wine reads the host's whole root store then: about 140 ms). Sends nothing. For a worker thread
+// while the user reads the first page.
+void PrepareSecureRequests() noexcept;
+
 // One request, on a session of its own unless the options name a shared one. Automatic redirects are off:
 // only OpenFollowingRedirects follows them.
 class HttpExchange {

@@ -42,7 +42,8 @@ private:
 // COM for the current thread for the guard's lifetime; uninitialises only what it initialised.
 class CoInitializeScope {
 public:
-    CoInitializeScope() noexcept : result_(CoInitialize(nullptr)) {}
+    explicit CoInitializeScope(DWORD model = COINIT_APARTMENTTHREADED) noexcept
+        : result_(CoInitializeEx(nullptr, model)) {}
     CoInitializeScope(const CoInitializeScope&) = delete;
     CoInitializeScope& operator=(const CoInitializeScope&) = delete;
     ~CoInitializeScope() {

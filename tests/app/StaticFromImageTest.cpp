@@ -5,8 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
 #include <algorithm>
+#include <cstdint>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "pagebase/ImageResource.h"
@@ -32,6 +36,35 @@ bool IsWhite(COLORREF c) { return GetRValue(c) > 235 && GetGValue(c) > 235 && Ge
 std::string Describe(COLORREF c) {
     return "rgb(" + std::to_string(GetRValue(c)) + "," + std::to_string(GetGValue(c)) + "," +
            std::to_string(GetBValue(c)) + ")";
+}
+
+// A PNG of one colour type and depth; `rows` are the scanlines, each with its filter byte.
+std::vector<unsigned char> MakePng(std::uint32_t width, std::uint32_t height, unsigned char depth,
+                                   unsigned char colourType, const std::vector<unsigned char>& rows) {
+    std::vector<unsigned char> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    auto put32 = [](std::vector<unsigned char>& out, std::uint32_t value) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            out.push_back(static_cast<unsigned char>(value >> shift));
+    };
+    auto chunk = [&](const char* type, const std::vector<unsigned char>& data) {
+        put32(png, static_cast<std::uint32_t>(data.size()));
+        std::vector<unsigned char> body(type, type + 4);
+        body.insert(body.end(), data.begin(), data.end());
+        png.insert(png.end(), body.begin(), body.end());
+        put32(png, static_cast<std::uint32_t>(crc32(0, body.data(), static_cast<uInt>(body.size()))));
+    };
+    std::vector<unsigned char> header;
+    put32(header, width);
+    put32(header, height);
+    header.insert(header.end(), {depth, colourType, 0, 0, 0});
+    chunk("IHDR", header);
+    uLongf packedSize = compressBound(static_cast<uLong>(rows.size()));
+    std::vector<unsigned char> packed(packedSize);
+    compress(packed.data(), &packedSize, rows.data(), static_cast<uLong>(rows.size()));
+    packed.resize(packedSize);
+    chunk("IDAT", packed);
+    chunk("IEND", {});
+    return png;
 }
 
 }  // namespace
@@ -179,4 +212,42 @@ TEST_F(GdiplusTest, DecodedBytesOwnTheirPixels) {
     EXPECT_FALSE(DecodeImage(text, sizeof text));
     EXPECT_FALSE(DecodeImage(png, 0));
     EXPECT_FALSE(DecodeImage(nullptr, 16));
+}
+
+// Pictures as offers send them, decoded on a thread without COM of its own: opaque colour exactly, a
+// half-transparent pixel premultiplied; a tiny file claiming a side over 4096 pixels is refused.
+TEST_F(GdiplusTest, DecodesOfferPicturesOnAWorkerAndRefusesOversizedOnes) {
+    const auto rgb = MakePng(2, 1, 8, 2, {0, 0xFF, 0x80, 0x00, 0x10, 0x20, 0x30});
+    const auto rgba = MakePng(1, 1, 8, 6, {0, 0xFF, 0x00, 0x00, 0x80});
+    std::vector<unsigned char> wideRows(1 + 5000 / 8, 0);
+    const auto wide = MakePng(5000, 1, 1, 0, wideRows);
+
+    std::shared_ptr<Gdiplus::Bitmap> opaque, translucent, oversized;
+    std::thread([&] {
+        opaque = DecodeImage(rgb.data(), rgb.size());
+        translucent = DecodeImage(rgba.data(), rgba.size());
+        oversized = DecodeImage(wide.data(), wide.size());
+    }).join();
+
+    auto pixels = [](Gdiplus::Bitmap& bitmap) {
+        Gdiplus::Rect all(0, 0, static_cast<INT>(bitmap.GetWidth()), static_cast<INT>(bitmap.GetHeight()));
+        Gdiplus::BitmapData data{};
+        std::vector<std::uint32_t> out;
+        if (bitmap.LockBits(&all, Gdiplus::ImageLockModeRead, PixelFormat32bppPARGB, &data) == Gdiplus::Ok) {
+            const auto* row = static_cast<const std::uint32_t*>(data.Scan0);
+            out.assign(row, row + data.Width);
+            bitmap.UnlockBits(&data);
+        }
+        return out;
+    };
+    ASSERT_TRUE(opaque);
+    EXPECT_EQ(opaque->GetPixelFormat(), PixelFormat32bppPARGB);
+    EXPECT_EQ(pixels(*opaque), (std::vector<std::uint32_t>{0xFFFF8000u, 0xFF102030u}));
+    ASSERT_TRUE(translucent);
+    const std::vector<std::uint32_t> half = pixels(*translucent);
+    ASSERT_EQ(half.size(), 1u);
+    EXPECT_EQ(half[0] >> 24, 0x80u);
+    EXPECT_NEAR(static_cast<int>((half[0] >> 16) & 0xFF), 0x80, 1) << std::hex << half[0];
+    EXPECT_EQ(half[0] & 0xFFFF, 0u);
+    EXPECT_FALSE(oversized);
 }
