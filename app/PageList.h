@@ -34,3 +34,7 @@ struct PageSwitches {
 std::vector<PageEntry> BuildInitialPageList(const PageSwitches& switches);
 // The pages added once the offers are in; empty for a family that cannot run.
 std::vector<PageEntry> BuildRestOfPageList(WizardType family, const PageSwitches& switches, std::size_t offerCount);
+// The start of that list whose windows may be made while the configuration loads: they come whatever the
+// answer says, and what they show of it their text update renews. (The welcome page reads the answer's
+// logo and addresses when made.)
+std::vector<PageEntry> BuildPagesAheadOfAnswer(WizardType family, const PageSwitches& switches);

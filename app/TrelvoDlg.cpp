@@ -167,9 +167,7 @@ std::unique_ptr<IPage> CTrelvoDlg::MakePageOf(const PageEntry& entry) {
 bool CTrelvoDlg::MakePagesThrough(std::size_t index) {
     for (; firstUnmade_ <= index && firstUnmade_ < pages_.size(); ++firstUnmade_) {
         IPage& page = *pages_[firstUnmade_];
-        if (page.GetHwnd())
-            continue;
-        if (!CreatePage(page)) {
+        if (!page.GetHwnd() && !MakeWindowOf(page)) {
             // A run with a page missing cannot go on: the error page says so in its place.
             const std::wstring reason = SystemErrorText(GetLastError());
             pages_.erase(pages_.begin() + static_cast<std::ptrdiff_t>(firstUnmade_));
@@ -177,10 +175,33 @@ bool CTrelvoDlg::MakePagesThrough(std::size_t index) {
                       L"A page of the setup could not be created: " + reason);
             return false;
         }
-        page.SetErrorCallback(
-            [this](const std::wstring& title, const std::wstring& text) { ShowError(title, text); });
     }
     return true;
+}
+
+bool CTrelvoDlg::MakeWindowOf(IPage& page) {
+    if (!CreatePage(page))
+        return false;
+    page.SetErrorCallback([this](const std::wstring& title, const std::wstring& text) { ShowError(title, text); });
+    return true;
+}
+
+// A page that cannot be made here stays without a window: made again in its place, it brings the error page.
+bool CTrelvoDlg::MakeNextPageAhead() {
+    auto config = ConfigurationManager::GetInstance();
+    const std::vector<PageEntry> ahead = BuildPagesAheadOfAnswer(config->wizardType, CurrentPageSwitches());
+    if (answerListed_ || pagesAhead_.size() >= ahead.size())
+        return false;
+    LoadRichEdit();
+    pagesAhead_.push_back(MakePageOf(ahead[pagesAhead_.size()]));
+    return MakeWindowOf(*pagesAhead_.back()) && pagesAhead_.size() < ahead.size();
+}
+
+// The license page's rich edit control is the first to need its library: loaded well after the first page
+// has shown, and from System32 only. Without it that page cannot be made: the error page.
+void CTrelvoDlg::LoadRichEdit() {
+    if (!richEdit_)
+        richEdit_.reset(LoadSystemLibrary(L"riched32.dll"));
 }
 
 void CTrelvoDlg::OnMakePagesTimer() {
@@ -194,8 +215,8 @@ void CTrelvoDlg::OnMakePagesTimer() {
     bool more = false;
     if (!errorPage_->GetHwnd())
         more = MakeErrorPage();
-    else if (!errorShown_ && firstUnmade_ < pages_.size())
-        more = MakePagesThrough(firstUnmade_) && firstUnmade_ < pages_.size();
+    else if (!errorShown_)
+        more = firstUnmade_ < pages_.size() ? MakePagesThrough(firstUnmade_) : MakeNextPageAhead();
     if (!more)
         KillTimer(GetHwnd(), kMakePagesTimer);
 }
@@ -316,13 +337,14 @@ LRESULT CTrelvoDlg::OnLoadCompleteMessage() {
                                                ProductReportId(config->wizardType, config->productTitle,
                                                                config->productId));
 
-    // The license page's rich edit control is the first to need its library: loaded here, well after the
-    // first page has shown, and from System32 only. Without it that page cannot be made: the error page.
-    if (!richEdit_)
-        richEdit_.reset(LoadSystemLibrary(L"riched32.dll"));
+    LoadRichEdit();
     // Fifty offers take fifty pages: only the page shown next is made before it shows, the rest follow.
-    for (const PageEntry& entry : BuildRestOfPageList(config->wizardType, CurrentPageSwitches(), offers_.size()))
-        pages_.push_back(MakePageOf(entry));
+    // The pages made ahead take their places first.
+    const std::vector<PageEntry> rest = BuildRestOfPageList(config->wizardType, CurrentPageSwitches(), offers_.size());
+    for (std::size_t i = 0; i < rest.size(); ++i)
+        pages_.push_back(i < pagesAhead_.size() ? std::move(pagesAhead_[i]) : MakePageOf(rest[i]));
+    pagesAhead_.clear();
+    answerListed_ = true;
     OnButton(ButtonType::Next);
     if (!errorShown_ && firstUnmade_ < pages_.size())
         SetTimer(GetHwnd(), kMakePagesTimer, USER_TIMER_MINIMUM, nullptr);

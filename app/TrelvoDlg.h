@@ -67,9 +67,15 @@ private:
     // The error page's window, made when first needed at the latest; false (after saying so and ending
     // the dialog) when it cannot be made.
     bool MakeErrorPage();
-    // Makes the next page still without a window, one per timer tick, until none is left; the first tick
-    // also starts preparing the network for the configuration request.
+    // Makes the next page still without a window, one per timer tick, until none is left, then the pages
+    // that come ahead of the answer; the first tick also starts preparing the network for the
+    // configuration request.
     void OnMakePagesTimer();
+    // Makes the window of the next page ahead of the answer; false when none is left to make.
+    bool MakeNextPageAhead();
+    // The page's window, hidden in the page frame, with the error callback set.
+    bool MakeWindowOf(IPage& page);
+    void LoadRichEdit();
     // False when its window cannot be made (GetLastError tells why).
     bool CreatePage(IPage& page);
     // Runs on whichever thread delivers the offers, so it only stores them and posts.
@@ -91,6 +97,9 @@ private:
     std::size_t currentIndex_ = 0;
     std::size_t firstUnmade_ = 0;  // pages before this one have their windows
     std::unique_ptr<ErrorPage> errorPage_;
+    // Made while the configuration loads; they take the first places of the list the answer brings.
+    std::vector<std::unique_ptr<IPage>> pagesAhead_;
+    bool answerListed_ = false;  // the answer's pages are in the list: nothing more is made ahead
     std::shared_ptr<LanguageManager> languageManager_;
     bool errorShown_ = false;
     bool installationRunning_ = false;

@@ -1,6 +1,7 @@
 // The page list as data: which pages a run shows for each family and page switch.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <utility>
@@ -33,22 +34,31 @@ TEST(PageList, PagesForEachFamilyAndSwitch) {
         std::size_t offers;
         const char* initial;
         const char* rest;
+        const char* ahead;
     };
     const Case cases[] = {
-        {WizardType::ISV, true, false, 2, "Branded Loading", "License Product0 Product1 Download Finish"},
+        {WizardType::ISV, true, false, 2, "Branded Loading", "License Product0 Product1 Download Finish", "License"},
         {WizardType::ISV, true, true, 1, "Branded Loading",
-         "Warning License Product0 Options Configurations Download Finish"},
-        {WizardType::ISV, false, false, 0, "Language Loading", "Welcome Download Finish"},
-        {WizardType::ISV, false, true, 0, "Language Loading", "Welcome Options Configurations Download Finish"},
-        {WizardType::DLM, false, false, 3, "Language Loading", "Welcome Product0 Product1 Product2 Download Finish"},
-        {WizardType::Unknown, false, false, 2, "Language Loading", ""},
+         "Warning License Product0 Options Configurations Download Finish", "Warning License"},
+        {WizardType::ISV, false, false, 0, "Language Loading", "Welcome Download Finish", ""},
+        {WizardType::ISV, false, true, 0, "Language Loading", "Welcome Options Configurations Download Finish", ""},
+        {WizardType::DLM, true, false, 1, "Branded Loading", "License Product0 Download Finish", "License"},
+        {WizardType::DLM, false, false, 3, "Language Loading", "Welcome Product0 Product1 Product2 Download Finish",
+         ""},
+        {WizardType::Unknown, true, false, 2, "Branded Loading", "", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(static_cast<int>(c.family)) + (c.license ? " license" : "") +
                      (c.classic ? " classic" : "") + " offers " + std::to_string(c.offers));
         const PageSwitches switches{c.license, c.classic};
         EXPECT_EQ(Describe(BuildInitialPageList(switches)), c.initial);
-        EXPECT_EQ(Describe(BuildRestOfPageList(c.family, switches, c.offers)), c.rest);
+        const std::vector<PageEntry> rest = BuildRestOfPageList(c.family, switches, c.offers);
+        EXPECT_EQ(Describe(rest), c.rest);
+        // Pages made ahead take the first places of the list the answer brings.
+        const std::vector<PageEntry> ahead = BuildPagesAheadOfAnswer(c.family, switches);
+        EXPECT_EQ(Describe(ahead), c.ahead);
+        ASSERT_LE(ahead.size(), rest.size());
+        EXPECT_TRUE(std::equal(ahead.begin(), ahead.end(), rest.begin()));
     }
 }
 
