@@ -10,12 +10,12 @@ import pefile
 
 # Imported directly: DLLs that Windows takes from its known list (the common controls from the side-by-side
 # store the manifest names), never from the program's folder.
-SYSTEM_DLLS = {"advapi32.dll", "comctl32.dll", "gdi32.dll", "gdiplus.dll", "kernel32.dll", "msvcrt.dll",
+SYSTEM_DLLS = {"advapi32.dll", "comctl32.dll", "gdi32.dll", "kernel32.dll", "msvcrt.dll",
                "ole32.dll", "oleaut32.dll", "shlwapi.dll", "user32.dll"}
 # Delay-loaded once the program has limited the DLL search to System32 (cmake/DelayLoad.cmake): imported
 # directly, each would be looked for beside the program first. The shell is known to Windows, but no
 # first page needs it: delay-loaded, it stays out of the start-up.
-DELAY_LOADED = {"crypt32.dll", "shell32.dll", "version.dll", "winhttp.dll", "wininet.dll"}
+DELAY_LOADED = {"crypt32.dll", "gdiplus.dll", "shell32.dll", "version.dll", "winhttp.dll", "wininet.dll"}
 MACHINES = {"i386": pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"],
             "amd64": pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"]}
 MANIFEST_TEXTS = ['level="requireAdministrator"', 'name="Microsoft.Windows.Common-Controls"', 'version="6.0.0.0"']

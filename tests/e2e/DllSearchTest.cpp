@@ -19,11 +19,11 @@ namespace {
 
 // The DLLs the program loads that Windows does not keep on its known list, and one they load in turn.
 constexpr const wchar_t* kPlanted[] = {L"winhttp.dll", L"wininet.dll", L"version.dll", L"riched32.dll",
-                                       L"riched20.dll"};
+                                       L"riched20.dll", L"gdiplus.dll"};
 // Wine prefers its own DLL to one in the program's folder; for this copy of the wizard it takes the
 // planted one first, as Windows would. Not version.dll: Wine's own user32 imports it before the
 // program's first line runs, which Windows' user32 does not.
-constexpr const wchar_t* kPreferPlanted[] = {L"winhttp", L"wininet", L"riched32", L"riched20"};
+constexpr const wchar_t* kPreferPlanted[] = {L"winhttp", L"wininet", L"riched32", L"riched20", L"gdiplus"};
 constexpr wchar_t kWizardName[] = L"FennixWebSetup-downloads.exe";
 
 // Wine's DLL load order for programs named kWizardName, while it lives.
