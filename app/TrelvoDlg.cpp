@@ -1,8 +1,8 @@
 #include "app/TrelvoDlg.h"
 
 #include <optional>
-#include <system_error>
 #include <string>
+#include <system_error>
 
 #include "app/AboutDlg.h"
 #include "app/Navigation.h"
@@ -49,6 +49,7 @@ CTrelvoDlg::~CTrelvoDlg() {
     // The pages go first: the loading page's callback may still run on an image download thread
     // and write the offers list that is read below, and the download page's tasks end with them.
     pages_.clear();
+    pagesAhead_.clear();
     errorPage_.reset();
     // No GDI+ image may outlive GDI+, which ends right after this window.
     auto config = ConfigurationManager::GetInstance();
