@@ -10,7 +10,9 @@ start)
     WINEPREFIX=$target timeout 20 wineserver -k 2>/dev/null || true
     rm -rf "$target"
     mkdir -p "$target/drive_c"
-    cp -a "$source"/*.reg "$source"/dosdevices "$target"/
+    # The update stamp too: without it Wine updates the copy at its first use and shows its "being
+    # updated" window, which takes the focus from whatever wizard a test drives on that screen.
+    cp -a "$source"/*.reg "$source"/.update-timestamp "$source"/dosdevices "$target"/
     for entry in "$source"/drive_c/*; do
         if [ "$(basename "$entry")" = windows ]; then
             cp -al "$entry" "$target/drive_c/"

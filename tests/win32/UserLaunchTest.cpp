@@ -1,6 +1,8 @@
 // What LaunchAsUser starts and from which process: the desktop shell's where it answers, this one's
 // where it does not.
 #include <windows.h>
+#include <exdisp.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -9,6 +11,7 @@
 
 #include "tests/support/TestBackend.h"
 #include "tests/support/WizardDriver.h"
+#include "win32/ComPtr.h"
 #include "win32/UserLaunch.h"
 
 using testing_support::WindowsPathFromEnv;
@@ -60,11 +63,31 @@ private:
     std::wstring path_;
 };
 
+// The desktop shell registers its desktop window a moment after it starts, and Wine starts it when a
+// program first needs the desktop or stops it when the last one ends: waits until it answers.
+bool WaitForDesktopShell() {
+    CoInitializeScope com;
+    GetDesktopWindow();
+    for (const ULONGLONG end = GetTickCount64() + 15000; GetTickCount64() < end; Sleep(100)) {
+        ComPtr<IShellWindows> windows;
+        if (FAILED(CoCreateInstance(CLSID_ShellWindows, nullptr, CLSCTX_LOCAL_SERVER, IID_PPV_ARGS(windows.put()))))
+            continue;
+        VARIANT location{}, root{};
+        long window = 0;
+        ComPtr<IDispatch> desktop;
+        if (windows->FindWindowSW(&location, &root, SWC_DESKTOP, &window, SWFO_NEEDDISPATCH, desktop.put()) == S_OK &&
+            desktop)
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 // Wine has the desktop shell's whole route, so the program is the shell's child, not ours.
 TEST(LaunchAsUser, TheDesktopShellStartsTheProgramWithItsParameters) {
     LaunchProbe probe(L"desktop");
+    ASSERT_TRUE(WaitForDesktopShell()) << "no desktop shell answered";
     EXPECT_EQ(LaunchAsUser({probe.Path(), L"/RUNONSTARTUP \"a b\"", SW_SHOWNORMAL, nullptr}),
               LaunchRoute::DesktopShell);
     const std::vector<Launched> launches = probe.WaitForLaunches(1);
