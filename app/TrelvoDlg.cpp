@@ -378,10 +378,21 @@ void CTrelvoDlg::FocusPage(HWND page) {
         target = GetDlgItem(page, LOWORD(defaultId));
     if (!target || !IsWindowVisible(target) || !IsWindowEnabled(target))
         target = GetNextDlgTabItem(page, nullptr, FALSE);
-    if (target && IsChild(page, target))
-        SendMessageW(GetHwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(target), TRUE);
-    else
+    if (!target || !IsChild(page, target)) {
         SetFocus(page);  // a page with nothing to act on (loading, downloading)
+        return;
+    }
+    // The dialog manager selects all of a text box it gives the focus to; the license text keeps the caret
+    // its page's arrival put at the start, and stays scrolled there.
+    DWORD start = 0, end = 0;
+    const bool text = (SendMessageW(target, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) != 0;
+    if (text)
+        SendMessageW(target, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    SendMessageW(GetHwnd(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(target), TRUE);
+    if (text) {
+        SendMessageW(target, EM_SETSEL, start, end);
+        SendMessageW(target, EM_SCROLLCARET, 0, 0);
+    }
 }
 
 void CTrelvoDlg::OnCommand(int id, int notifyCode, HWND control) {

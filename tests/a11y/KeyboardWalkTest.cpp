@@ -293,6 +293,12 @@ TEST_F(KeyboardWalkTest, AWholeRunByKeysAloneWithEveryControlNamed) {
     page = WaitForVisible(IDC_AGREE_BUTTON);
     ASSERT_NE(page, nullptr);
     ASSERT_TRUE(WaitForFocus(IDC_LICENSE_EULA)) << "focus on " << FocusId();
+    // The focus selects none of the licence text, which shows from its start.
+    const HWND licence = GetDlgItem(page, IDC_LICENSE_EULA);
+    EXPECT_TRUE(WaitUntil([licence] {
+        return SendMessageW(licence, EM_GETSEL, 0, 0) == 0 && SendMessageW(licence, EM_GETFIRSTVISIBLELINE, 0, 0) == 0;
+    })) << "selection " << std::hex << SendMessageW(licence, EM_GETSEL, 0, 0) << ", first line "
+        << std::dec << SendMessageW(licence, EM_GETFIRSTVISIBLELINE, 0, 0);
     EXPECT_EQ(TabCycle(),
               (std::vector<int>{IDC_LICENSE_EULA, IDC_LICENSE_DISCLAIMER, IDC_BACK_BUTTON, IDC_AGREE_BUTTON}));
     ExpectNames(page);
