@@ -6,12 +6,10 @@
 #include <wincodec.h>
 
 #include <climits>
-#include <cstring>
 #include <map>
 #include <utility>
 
 #include "win32/ComPtr.h"
-#include "win32/Handle.h"
 
 namespace {
 
@@ -24,34 +22,9 @@ std::shared_ptr<Gdiplus::Bitmap> LoadImageResource(HMODULE module, int id, const
     if (!info)
         return {};
     const DWORD size = SizeofResource(module, info);
-    if (size == 0)
-        return {};
     HGLOBAL loaded = LoadResource(module, info);  // resource memory: nothing to free
     const void* bytes = loaded ? LockResource(loaded) : nullptr;
-    if (!bytes)
-        return {};
-
-    UniqueGlobal memory(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size));
-    if (!memory)
-        return {};
-    void* target = GlobalLock(memory.get());
-    if (!target)
-        return {};
-    std::memcpy(target, bytes, size);
-    GlobalUnlock(memory.get());
-
-    IStream* rawStream = nullptr;
-    if (FAILED(CreateStreamOnHGlobal(memory.get(), TRUE, &rawStream)))
-        return {};
-    (void)memory.release();  // the stream frees the memory from here on
-    ComPtr<IStream> stream;
-    stream.reset(rawStream);
-
-    // The bitmap keeps its own reference to the stream for as long as it lives.
-    auto bitmap = std::make_shared<Gdiplus::Bitmap>(stream.get());
-    if (bitmap->GetLastStatus() != Gdiplus::Ok)
-        return {};
-    return bitmap;
+    return DecodeImage(static_cast<const unsigned char*>(bytes), size);
 }
 
 std::shared_ptr<Gdiplus::Bitmap> DecodeImage(const unsigned char* bytes, size_t size) {
