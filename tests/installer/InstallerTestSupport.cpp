@@ -60,7 +60,7 @@ std::string ReadBytes(const std::wstring& path) {
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-void WriteZip(const std::wstring& path, const std::vector<std::pair<std::string, std::string>>& entries) {
+void WriteZip(const std::wstring& path, const std::vector<std::pair<std::string, std::string>>& entries, int method) {
     zlib_filefunc64_def functions;
     fill_win32_filefunc64W(&functions);
     zipFile zip = zipOpen2_64(path.c_str(), APPEND_STATUS_CREATE, nullptr, &functions);
@@ -69,7 +69,7 @@ void WriteZip(const std::wstring& path, const std::vector<std::pair<std::string,
     for (const auto& [name, content] : entries) {
         zip_fileinfo info{};
         bool folder = !name.empty() && name.back() == '/';
-        if (zipOpenNewFileInZip64(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, folder ? 0 : Z_DEFLATED,
+        if (zipOpenNewFileInZip64(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, folder ? 0 : method,
                                   Z_DEFAULT_COMPRESSION, 0) != ZIP_OK ||
             (!content.empty() &&
              zipWriteInFileInZip(zip, content.data(), static_cast<unsigned>(content.size())) != ZIP_OK) ||

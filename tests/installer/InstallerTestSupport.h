@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include <zlib.h>
+
 namespace installer_test {
 
 namespace fs = std::filesystem;
@@ -44,7 +46,9 @@ std::string ReadBytes(const std::wstring& path);
 bool Exists(const std::wstring& path);
 
 // Writes a zip; an entry whose name ends in "/" is a folder.
-void WriteZip(const std::wstring& path, const std::vector<std::pair<std::string, std::string>>& entries);
+// `method`: Z_DEFLATED, or 0 to store the entries as they are.
+void WriteZip(const std::wstring& path, const std::vector<std::pair<std::string, std::string>>& entries,
+              int method = Z_DEFLATED);
 
 // The sample installers built with the project (FENNIX_INSTALLERS_DIR).
 std::wstring SampleInstaller(const wchar_t* fileName);

@@ -196,3 +196,36 @@ TEST(ExtractZipTest, RefusedArchivesWriteNothingAndSayWhy) {
     EXPECT_EQ(reason, L"");
     EXPECT_EQ(ReadBytes(destination + L"\\sub\\readme.txt"), "hello");
 }
+
+// Stored entries are copied from the archive as they are: whole across many reads, after a stub in front of
+// the archive too, and not at all when their bytes no longer match the checksum the directory gives.
+TEST(ExtractZipTest, StoredEntriesAreCopiedWholeAndCheckedAgainstTheirChecksum) {
+    ScratchFolder scratch;
+    std::string big((1 << 20) + 12345, '\0');
+    for (size_t i = 0; i < big.size(); ++i)
+        big[i] = static_cast<char>((i * 2654435761u) >> 13);
+    const std::string marker = "stored-marker";
+    const std::vector<std::pair<std::string, std::string>> entries = {
+        {"setup.exe", "MZ" + marker}, {"empty.txt", ""}, {"data/big.bin", big}};
+    WriteZip(scratch / L"stored.zip", entries, 0);
+    const std::string archive = ReadBytes(scratch / L"stored.zip");
+    WriteBytes(scratch / L"stub.zip", std::string(4096, 'S') + archive);
+    std::string corrupt = archive;
+    corrupt[corrupt.find(marker)] ^= 1;
+    WriteBytes(scratch / L"corrupt.zip", corrupt);
+
+    for (const wchar_t* name : {L"stored.zip", L"stub.zip"}) {
+        const std::wstring destination = scratch / (std::wstring(name) + L".out");
+        fs::create_directories(destination);
+        std::wstring reason;
+        ASSERT_TRUE(ExtractZip(scratch / name, destination, reason)) << WideToUtf8(reason);
+        EXPECT_EQ(ReadBytes(destination + L"\\setup.exe"), "MZ" + marker) << name;
+        EXPECT_EQ(ReadBytes(destination + L"\\empty.txt"), "") << name;
+        EXPECT_TRUE(ReadBytes(destination + L"\\data\\big.bin") == big) << name;
+    }
+    const std::wstring destination = scratch / L"corrupt.out";
+    fs::create_directories(destination);
+    std::wstring reason;
+    EXPECT_FALSE(ExtractZip(scratch / L"corrupt.zip", destination, reason));
+    EXPECT_EQ(reason, L"The zip archive's entry \"setup.exe\" could not be extracted.");
+}
