@@ -1,6 +1,6 @@
-// StartTimer <runs> <exe> <baseline exe>: starts the two programs in turn, <runs> pairs after one warm-up
-// pair, and prints each pair and the medians in milliseconds from process creation to the program's
-// first visible top-level window. Each program is stopped once its window shows.
+// StartTimer <runs> <exe> <baseline exe> [<more exe>...]: starts the programs in turn, <runs> rounds after
+// one warm-up round, and prints each round and the medians in milliseconds from process creation to the
+// program's first visible top-level window. Each program is stopped once its window shows.
 #include <windows.h>
 
 #include <algorithm>
@@ -66,34 +66,40 @@ double Median(std::vector<double> values) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 4) {
-        fwprintf(stderr, L"usage: StartTimer <runs> <exe> <baseline exe>\n");
+        fwprintf(stderr, L"usage: StartTimer <runs> <exe> <baseline exe> [<more exe>...]\n");
         return 2;
     }
     const int runs = _wtoi(argv[1]);
-    const std::wstring programs[2] = {argv[2], argv[3]};
+    const std::vector<std::wstring> programs(argv + 2, argv + argc);
     const std::filesystem::path temp =
         std::filesystem::temp_directory_path() / (L"start-timer-" + std::to_wstring(GetCurrentProcessId()));
     std::filesystem::create_directories(temp);
-    std::vector<double> times[2];
+    std::vector<std::vector<double>> times(programs.size());
     for (int run = 0; run <= runs; ++run) {
-        double pair[2];
-        for (int side = 0; side < 2; ++side) {
-            pair[side] = TimeToWindow(programs[side], temp.wstring());
-            if (pair[side] < 0) {
-                fwprintf(stderr, L"no window from %ls\n", programs[side].c_str());
+        std::vector<double> round;
+        for (const std::wstring& program : programs) {
+            round.push_back(TimeToWindow(program, temp.wstring()));
+            if (round.back() < 0) {
+                fwprintf(stderr, L"no window from %ls\n", program.c_str());
                 std::error_code ignored;
                 std::filesystem::remove_all(temp, ignored);
                 return 1;
             }
         }
         if (run == 0)
-            continue;  // the warm-up pair: Wine maps its DLLs for the first time
-        wprintf(L"pair %d %.1f %.1f\n", run, pair[0], pair[1]);
-        times[0].push_back(pair[0]);
-        times[1].push_back(pair[1]);
+            continue;  // the warm-up round: Wine maps its DLLs for the first time
+        wprintf(L"round %d", run);
+        for (std::size_t i = 0; i < programs.size(); ++i) {
+            wprintf(L" %.1f", round[i]);
+            times[i].push_back(round[i]);
+        }
+        wprintf(L"\n");
     }
     std::error_code ignored;
     std::filesystem::remove_all(temp, ignored);
-    wprintf(L"median %.1f %.1f\n", Median(times[0]), Median(times[1]));
+    wprintf(L"median");
+    for (const std::vector<double>& program : times)
+        wprintf(L" %.1f", Median(program));
+    wprintf(L"\n");
     return 0;
 }
