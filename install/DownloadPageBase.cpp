@@ -141,6 +141,7 @@ void DownloadPageBase::Advance() {
             if (!pendingDownload_.valid() && packages_[step.package])
                 StartDownload(step);
             StartWaitedInstallersEarly();
+            StartOfferInstallersWhenDue();
             return;  // the download's end moves on
         }
         EnterInstallPhase();
@@ -151,13 +152,10 @@ void DownloadPageBase::Advance() {
         Install& install = installs_[step.package];
         if (!install.started)
             StartInstaller(step);
-        // The offers' installers are not waited for: once the first is due they all start together,
-        // and their outcomes are still taken one by one in the plan's order.
+        // The offers' installers are not waited for: they all start together, and their outcomes are
+        // still taken one by one in the plan's order.
         if (step.kind == StepKind::Start)
-            for (std::size_t later = next_ + 1; later < plan_.size(); ++later)
-                if (plan_[later].kind == StepKind::Start && downloaded_[plan_[later].package].succeeded &&
-                    !installs_[plan_[later].package].started)
-                    StartInstaller(plan_[later]);
+            StartOfferInstallersWhenDue();
         if (!IsReady(install.task))
             return;  // its end moves on
         CompleteInstaller(step, install.task.get());
@@ -242,6 +240,32 @@ void DownloadPageBase::StartWaitedInstallersEarly() {
         if (step.kind == StepKind::InstallAndWait && downloaded_[step.package].succeeded &&
             !installs_[step.package].started)
             StartInstaller(step);
+}
+
+// The offers follow the product's installer, not the later downloads: each starts once its file is in
+// and every installer waited for has ended (or never started, its download having failed).
+void DownloadPageBase::StartOfferInstallersWhenDue() {
+    for (std::size_t index = 0; index < plan_.size(); ++index) {
+        const InstallStep& step = plan_[index];
+        if (step.kind != StepKind::InstallAndWait)
+            continue;
+        const Install& install = installs_[step.package];
+        const bool settled = downloaded_[step.package].succeeded ? install.started && IsReady(install.task)
+                                                                 : DownloadTaken(step.package);
+        if (!settled)
+            return;
+    }
+    for (const InstallStep& step : plan_)
+        if (step.kind == StepKind::Start && downloaded_[step.package].succeeded && !installs_[step.package].started)
+            StartInstaller(step);
+}
+
+// True once the package's download step is behind the plan's position: its outcome was taken.
+bool DownloadPageBase::DownloadTaken(std::size_t package) const {
+    for (std::size_t index = 0; index < next_ && index < plan_.size(); ++index)
+        if (plan_[index].kind == StepKind::Download && plan_[index].package == package)
+            return true;
+    return false;
 }
 
 void DownloadPageBase::StartInstaller(const InstallStep& step) {

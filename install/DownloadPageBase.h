@@ -3,9 +3,10 @@
 // their rules (install/InstallPlan.h) and their image.
 //
 // Downloads run one at a time in the plan's order. Work may run ahead of the plan where nothing can
-// tell: a downloaded package is prepared (a zip extracted) while the next file downloads, and the
-// product's installer starts as soon as its file is in. Outcomes are still taken in the plan's order,
-// so the events and the offers' starts come exactly as the plan lists them.
+// tell: a downloaded package is prepared (a zip extracted) while the next file downloads, the
+// product's installer starts as soon as its file is in, and an offer's as soon as its file is in and
+// the product's installer has ended. Outcomes are still taken in the plan's order, so the events come
+// exactly as the plan lists them, and the offers start in its order.
 #pragma once
 #include <windows.h>
 
@@ -64,6 +65,9 @@ private:
     void StartDownload(const InstallStep& step);
     // Installers waited for (the product's) whose file is in, while later downloads still run.
     void StartWaitedInstallersEarly();
+    // Offers' installers whose file is in, once the installers waited for have ended.
+    void StartOfferInstallersWhenDue();
+    bool DownloadTaken(std::size_t package) const;
     void StartInstaller(const InstallStep& step);
     void PollDownload();
     void PollInstallers();

@@ -300,6 +300,36 @@ TEST_F(InstallPagesTest, IsvProductInstallsDuringTheOfferDownloadsWithEventsInPl
     SetEnvironmentVariableW(L"FENNIX_SAMPLE_PRODUCT_EXIT", nullptr);
 }
 
+// An offer's installer does not wait for the downloads after it, only for the product's installer:
+// with the zip trickling in for seconds, the first offer has started while the zip is still arriving.
+TEST_F(InstallPagesTest, IsvOfferStartsOnceItsFileIsInAndTheProductEnded) {
+    ServeInstallers({{{"path", "/f/offer2-setup.zip"}, {"body_file", backend.filesDir + "/offer2-setup.zip"}, {"fault", "slow"}, {"chunk_bytes", 16384},
+                      {"interval", 0.5}}});
+    auto product = MakeProduct();
+    AcceptOffer("offer-one", Url("offer1-setup.exe"), "/ONE");
+    AcceptOffer("offer-two", Url("offer2-setup.zip"), "/TWO");
+    const size_t mark = backend.Mark();
+
+    auto page = StartPage<DownloadPageIsv>();
+    std::wstring log;
+    for (const ULONGLONG end = GetTickCount64() + 30000;
+         log.find(L"offer1-setup.exe") == std::wstring::npos && host.pressed.empty() && GetTickCount64() < end;)
+        Pump(20), log = LoggedInstallers();
+    const std::wstring zipPath = temp + L"\\2\\offer2-setup.zip";
+    const size_t arrived = TestBackend::ReadFileBytes(zipPath).size();
+    EXPECT_TRUE(host.pressed.empty()) << "the page ended before the first offer's installer started";
+    EXPECT_EQ(log.rfind(L"beta\t", 0), 0u) << "the product's installer comes first: " << Narrow(log);
+
+    ASSERT_TRUE(WaitForEnd());
+    EXPECT_LT(arrived, TestBackend::ReadFileBytes(zipPath).size())
+        << "the zip was in before the first offer's installer started";
+    WaitForReports();
+    std::vector<std::string> events;
+    for (const auto& event : Events(backend, mark))
+        events.push_back(event.who + " " + event.code);
+    EXPECT_EQ(events, (std::vector<std::string>{"product 3", "offer-one 3", "offer-two 3"}));
+}
+
 // How a failed product ends the ISV page: the offers are still installed and reported, then the
 // error texts come instead of Next.
 struct ProductFailure {
