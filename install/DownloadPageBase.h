@@ -2,11 +2,12 @@
 // it out on tasks polled by timers, with the progress bar and the events. The families differ only in
 // their rules (install/InstallPlan.h) and their image.
 //
-// Downloads run one at a time in the plan's order. Work may run ahead of the plan where nothing can
+// Downloads run one at a time in the plan's order. Work runs ahead of the plan where the backend cannot
 // tell: a downloaded package is prepared (a zip extracted) while the next file downloads, the
 // product's installer starts as soon as its file is in, and an offer's as soon as its file is in and
 // the product's installer has ended. Outcomes are still taken in the plan's order, so the events come
-// exactly as the plan lists them, and the offers start in its order.
+// exactly as the plan lists them, and the offers start in its order. A confirmed close stops what has
+// not started yet; an installer already running goes on, as it would at the end.
 #pragma once
 #include <windows.h>
 
