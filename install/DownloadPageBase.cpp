@@ -152,8 +152,8 @@ void DownloadPageBase::Advance() {
         Install& install = installs_[step.package];
         if (!install.started)
             StartInstaller(step);
-        // The offers' installers are not waited for: they all start together, and their outcomes are
-        // still taken one by one in the plan's order.
+        // The offers' installers are not waited for: every one whose file is in has started by now, and
+        // their outcomes are still taken one by one in the plan's order.
         if (step.kind == StepKind::Start)
             StartOfferInstallersWhenDue();
         if (!IsReady(install.task))
@@ -245,8 +245,7 @@ void DownloadPageBase::StartWaitedInstallersEarly() {
 // The offers follow the product's installer, not the later downloads: each starts once its file is in
 // and every installer waited for has ended (or never started, its download having failed).
 void DownloadPageBase::StartOfferInstallersWhenDue() {
-    for (std::size_t index = 0; index < plan_.size(); ++index) {
-        const InstallStep& step = plan_[index];
+    for (const InstallStep& step : plan_) {
         if (step.kind != StepKind::InstallAndWait)
             continue;
         const Install& install = installs_[step.package];
